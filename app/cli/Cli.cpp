@@ -1,0 +1,80 @@
+#include "app/cli/Cli.h"
+
+#include "core/Error.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace cli {
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const QStringList&);
+    bool needsGui; // reports paint text, which needs fonts, hence a QGuiApplication
+    const char* usage;
+};
+
+const Command commands[] = {
+    {"dump", &dump, false, "dump TABLE.dbf [--mode N] [--sort FIELD[:desc]]"},
+    {"import", &import, false, "import IMAGE.bin TABLE.dbf [--append]"},
+    {"export", &exportXls, false, "export TABLE.dbf --mode N OUT.xls [--firmware-date TEXT]"},
+    {"report", &report, true, "report TABLE.dbf --mode N OUT.pdf [--sort FIELD[:desc]]"},
+    {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin]"},
+};
+
+const Command* find(const char* name) {
+    for (const Command& c : commands)
+        if (std::strcmp(c.name, name) == 0)
+            return &c;
+    return nullptr;
+}
+
+} // namespace
+
+bool isCommand(int argc, char** argv) {
+    if (argc < 2)
+        return false;
+    return find(argv[1]) != nullptr || std::strcmp(argv[1], "--help") == 0 ||
+           std::strcmp(argv[1], "--version") == 0;
+}
+
+int run(int argc, char** argv) {
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kvarnel-ld5 %s\n", KV_VERSION);
+        return 0;
+    }
+    const Command* command = find(argv[1]);
+    if (!command) {
+        std::printf("Usage:\n  kvarnel-ld5                (the window)\n");
+        for (const Command& c : commands)
+            std::printf("  kvarnel-ld5 %s\n", c.usage);
+        return 0;
+    }
+    std::unique_ptr<QCoreApplication> app;
+    if (command->needsGui) {
+        // A report needs fonts but no screen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QStringList args = QCoreApplication::arguments().mid(2);
+    try {
+        return command->run(args);
+    } catch (const KvError& e) {
+        QTextStream(stderr) << e.message() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        QTextStream(stderr) << QString::fromLocal8Bit(e.what()) << '\n';
+        return 1;
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// A dBase IV table file (.dbf) with a production index file (.mdx) of our own layout.
+// Knows nothing of vibration: the measurement record lives in MeasurementTable.
+//
+// Failures throw KvError with a message the user can read.
+//
+// Navigation works on the visible records: those not marked deleted that pass the filter,
+// in the order of the selected index (or physical order when none is selected).
+// The filter and the name of the selected index belong to the object, not to the file: they
+// survive close() and open(); an index name the newly opened file lacks means physical order.
+
+struct DbfField {
+    QString name;     // upper case, at most 10 characters
+    char type = 'C';  // 'N' or 'C'
+    int length = 1;   // bytes in the record
+    int decimals = 0; // 'N' only
+};
+
+class DbfTable {
+public:
+    enum class Access {
+        Exclusive, // read and write; other processes may only read; a second writer is refused
+        ReadOnly   // no lock taken, nothing ever written (sorts are kept in memory)
+    };
+    enum class State { Inactive, Browse, Edit, Append };
+
+    DbfTable();
+    ~DbfTable();
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+
+    // Creates an empty table file, replacing an existing one; the new file is not opened.
+    // languageDriver goes to header byte 29 (0xC9: Windows-1251). A failure leaves no file behind.
+    static void create(const QString& path, const std::vector<DbfField>& fields,
+                       std::uint8_t languageDriver = 0xC9);
+
+    // Opens the table and its production index file when byte 28 says there is one.
+    // Rejects anything that is not a consistent dBase table (see the reliability notes in the
+    // implementation); a record count that disagrees with the file size is corrected to the
+    // whole records present.
+    void open(const QString& path, Access access = Access::Exclusive);
+    void close(); // posts a pending edit first; harmless when not open
+    bool isOpen() const;
+    State state() const;
+    QString path() const;
+    Access access() const;
+
+    const std::vector<DbfField>& fields() const;
+    int fieldIndex(const QString& name) const; // -1 when absent; case-insensitive
+    std::uint8_t languageDriver() const;
+
+    // --- navigation over visible records ---
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const; // past the last visible record (also true when none is visible)
+    bool bof() const;
+    int recordCount() const;    // visible records
+    int physicalCount() const;  // records in the file, deleted ones included
+    int position() const;       // 0-based position of the current record among the visible, -1 if none
+    void moveTo(int position);  // clamps; an empty view leaves eof() true
+    int recNo() const;          // 1-based physical number of the current record, 0 if none
+    bool goToRecNo(int recNo);  // false when that record is not visible
+    void refresh();             // re-reads the file and rebuilds the visible list, keeping recNo if possible
+
+    // --- values of the current record ---
+    // N fields without decimals read as qint64 (int), with decimals as double; C fields as QString
+    // (trailing blanks removed). A field that is all blanks reads as a null QVariant.
+    QVariant value(int field) const;
+    QVariant value(const QString& field) const;
+    bool isNull(const QString& field) const;
+    // A null QVariant (or an empty string for C) writes blanks. Refuses, with an error naming the
+    // field, a number that does not fit its width and a text outside the table's code page or
+    // longer than the field.
+    void setValue(int field, const QVariant& value);
+    void setValue(const QString& field, const QVariant& value);
+
+    // --- editing ---
+    void append();       // a new blank record, current, state Append (written by post)
+    void edit();         // state Edit on the current record
+    void post();         // writes the record and, for an append, the header count at once
+    void cancel();
+    void deleteRecord(); // marks the current record deleted; the next visible one becomes current
+    bool isDeleted() const;
+    void pack();         // removes deleted records; written beside and renamed over the file
+
+    // --- filter: only "FIELD=number" (blanks allowed around the parts) ---
+    void setFilter(const QString& expression); // validated when filtering is switched on
+    QString filter() const;
+    void setFiltered(bool on);                 // throws on an expression it cannot parse
+    bool filtered() const;
+
+    // --- indexes in the production index file <base>.mdx ---
+    // Text keys order by Windows-1251 byte value; numbers numerically, with no value first.
+    void addIndex(const QString& name, const QString& field, bool descending);
+    void deleteIndex(const QString& name);    // throws when there is no such index
+    void selectIndex(const QString& name);    // empty name: physical order
+    QString currentIndex() const;
+    std::vector<QString> indexNames() const;
+    void regenerateIndexes();
+    void closeIndexFile(const QString& fileName); // drops the in-memory indexes of that .mdx
+    bool hasProductionIndex() const;              // header byte 28
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
