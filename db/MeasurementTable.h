@@ -1,0 +1,25 @@
+#pragma once
+
+#include "db/DbfTable.h"
+
+#include <QString>
+#include <vector>
+
+// The measurement record: one row of the table that holds the records of all three modes.
+namespace MeasurementTable {
+
+// The 17 fields in record order: N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T,
+// TR_F, TR_A, TR_A_SR, COMMENT.
+const std::vector<DbfField>& fields();
+
+// Creates an empty measurement table file at path, replacing an existing one (not opened).
+void createFile(const QString& path);
+
+// Opens path into table and checks that it holds exactly this record (names, types, lengths,
+// decimals); throws KvError otherwise, leaving the table closed.
+void open(DbfTable& table, const QString& path, DbfTable::Access access = DbfTable::Access::Exclusive);
+
+// True when the open table has exactly the fields of the measurement record.
+bool hasMeasurementRecord(const DbfTable& table);
+
+} // namespace MeasurementTable
