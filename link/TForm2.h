@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/DownloadLink.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The download dialog: shown modally, it reads the instrument's memory and ends with Accepted
+// (OK) when a whole dump has been decoded, Rejected (Cancel) otherwise. The view of
+// DownloadProtocol; the main window copies imageBytes() into its MemoryImage afterwards.
+class TForm2 : public QDialog, public DownloadLink {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // How to read and set the application title (the task bar text). By default the
+    // application display name.
+    void setTitleAccess(std::function<QString()> get, std::function<void(const QString&)> set);
+
+    // The decoded image of the last download that ended OK: at most 8192 bytes.
+    QByteArray imageBytes() const { return protocol().image(); }
+    int imageLength() const { return static_cast<int>(protocol().image().size()); }
+    // The results of the last identification check (kept after the dialog has closed).
+    uint8_t instrumentType() const { return protocol().instrumentType(); }
+    uint8_t instrumentVersion() const { return protocol().instrumentVersion(); }
+    QString firmwareDate() const { return protocol().firmwareDate(); }
+
+    QLabel* StaticText2 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* StaticText5 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QLabel* StaticText7 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+
+    void done(int result) override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+    void FormShow();
+    void Button1Click();
+    void FormClose();
+
+    void showProgress(int percent) override;
+    void showCaption(const QString& caption) override;
+    void showTitle(const QString& title) override;
+    void showStatus(const QString& status) override;
+    void showInstrument(const QString& type, const QString& version) override;
+    void showRecordCount(const QString& count) override;
+    void showMessage(Message kind, const QString& text) override;
+    void finished(bool ok) override;
+
+private:
+    void saveBinary();
+
+    std::function<QString()> m_getTitle;
+    std::function<void(const QString&)> m_setTitle;
+    QString m_savedTitle;
+    bool m_closing = false;
+};
