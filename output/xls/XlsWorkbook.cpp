@@ -1,0 +1,92 @@
+#include "output/xls/XlsWorkbook.h"
+
+#include <algorithm>
+
+QString xlsTrimmed(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin].unicode() <= 32)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+void TvteXLSRange::setValue(const TvteXLSValue& value) {
+    const auto& v = value.storage();
+    QByteArray text;
+    if (const auto* t8 = std::get_if<QByteArray>(&v))
+        text = *t8;
+    else if (std::holds_alternative<QString>(v))
+        text = value.toText8();
+    else {
+        m_value = value;
+        return;
+    }
+    text.replace("\r\n", "\n");
+    m_value = TvteXLSValue(std::move(text));
+}
+
+void TvteXLSWorksheet::setName(const QString& name) { m_name = xlsTrimmed(name.left(31)); }
+
+int TvteXLSWorksheet::IndexInWorkbook() const { return m_workbook ? m_workbook->indexOf(this) : -1; }
+
+TvteXLSRange& TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) {
+    // No range that starts more than MaxRangeHeight rows above `top` can reach it.
+    const int firstTop = top - m_maxRangeHeight + 1;
+    auto from = std::partition_point(m_ranges.begin(), m_ranges.end(),
+                                     [&](const auto& r) { return r->Top() < firstTop; });
+    std::size_t i = std::size_t(from - m_ranges.begin());
+    std::size_t insertAt = i;
+    TvteXLSRange* found = nullptr;
+    bool removed = false;
+    while (i < m_ranges.size() && m_ranges[i]->Top() <= bottom) {
+        TvteXLSRange& r = *m_ranges[i];
+        if (r.Left() == left && r.Top() == top && r.Right() == right && r.Bottom() == bottom) {
+            found = &r;
+        } else if (r.Left() <= right && left <= r.Right() && r.Top() <= bottom && top <= r.Bottom()) {
+            m_ranges.erase(m_ranges.begin() + std::ptrdiff_t(i));
+            removed = true;
+            continue;
+        }
+        if (r.Top() <= top)
+            insertAt = i + 1;
+        ++i;
+    }
+    if (!found) {
+        auto range = std::make_unique<TvteXLSRange>(this, left, top, right, bottom);
+        found = range.get();
+        m_ranges.insert(m_ranges.begin() + std::ptrdiff_t(insertAt), std::move(range));
+    }
+    if (removed) {
+        m_maxRangeHeight = 1;
+        for (const auto& r : m_ranges)
+            m_maxRangeHeight = std::max(m_maxRangeHeight, r->Bottom() - r->Top() + 1);
+    } else {
+        m_maxRangeHeight = std::max(m_maxRangeHeight, bottom - top + 1);
+    }
+    if (m_firstCol == -1 || m_firstCol > left)
+        m_firstCol = left;
+    if (m_firstRow == -1 || m_firstRow > top)
+        m_firstRow = top;
+    if (m_lastCol == -1 || m_lastCol < right)
+        m_lastCol = right;
+    if (m_lastRow == -1 || m_lastRow < bottom)
+        m_lastRow = bottom;
+    return *found;
+}
+
+void TvteXLSWorkbook::setUserName(const QString& name) { m_userName = xlsTrimmed(name.left(66)); }
+
+TvteXLSWorksheet& TvteXLSWorkbook::AddSheet() {
+    m_sheets.push_back(std::make_unique<TvteXLSWorksheet>(this));
+    TvteXLSWorksheet& sheet = *m_sheets.back();
+    sheet.setName(QStringLiteral("Sheet%1").arg(m_sheets.size()));
+    return sheet;
+}
+
+int TvteXLSWorkbook::indexOf(const TvteXLSWorksheet* sheet) const {
+    for (std::size_t i = 0; i < m_sheets.size(); ++i)
+        if (m_sheets[i].get() == sheet)
+            return int(i);
+    return -1;
+}

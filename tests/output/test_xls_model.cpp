@@ -1,0 +1,205 @@
+#include "core/Error.h"
+#include "output/xls/XlsWorkbook.h"
+
+#include <QtTest>
+
+class TestXlsModel : public QObject {
+    Q_OBJECT
+private slots:
+    void sameRectangleReturnsTheSameRange() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        TvteXLSRange& a = sheet.Ranges(1, 2, 3, 4);
+        a.setValue(std::int32_t(7));
+        TvteXLSRange& b = sheet.Ranges(1, 2, 3, 4);
+        QCOMPARE(&a, &b);
+        QCOMPARE(b.Value().toNumber(), 7.0);
+        QCOMPARE(sheet.RangeCount(), 1);
+    }
+
+    void cellInsideMergedRangeDestroysIt() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        TvteXLSRange& merged = sheet.Ranges(0, 0, 2, 1);
+        merged.setValue(QStringLiteral("x"));
+        merged.HorizontalAlignment = 2;
+        TvteXLSRange& cell = sheet.Cells(1, 1);
+        QCOMPARE(sheet.RangeCount(), 1);
+        QCOMPARE(&sheet.RangeAt(0), &cell);
+        QVERIFY(cell.Value().isEmpty());
+        QCOMPARE(cell.HorizontalAlignment, std::uint8_t(0));
+        QCOMPARE(sheet.MaxRangeHeight(), 1);
+    }
+
+    void overlapRemovesEveryRangeItTouches() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        sheet.Ranges(0, 0, 0, 4);  // 5 rows high
+        sheet.Ranges(2, 3, 3, 3);
+        sheet.Cells(5, 3);         // untouched
+        sheet.Ranges(0, 3, 2, 3);  // meets both of the first two
+        QCOMPARE(sheet.RangeCount(), 2);
+        QCOMPARE(sheet.MaxRangeHeight(), 1);
+        QCOMPARE(sheet.RangeAt(0).Left(), 5);
+        QCOMPARE(sheet.RangeAt(1).Left(), 0);
+        // The used area keeps what the removed ranges covered.
+        QCOMPARE(sheet.FirstRow(), 0);
+        QCOMPARE(sheet.LastRow(), 4);
+        QCOMPARE(sheet.LastCol(), 5);
+    }
+
+    void rangesStayOrderedByTopThenCreation() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        sheet.Cells(3, 5);
+        sheet.Cells(1, 5);
+        sheet.Cells(0, 2);
+        sheet.Ranges(4, 0, 4, 9); // tall, found by later lookups
+        sheet.Cells(2, 5);
+        sheet.Cells(9, 9);
+        QList<QPair<int, int>> order;
+        for (int i = 0; i < sheet.RangeCount(); ++i)
+            order.append({sheet.RangeAt(i).Top(), sheet.RangeAt(i).Left()});
+        const QList<QPair<int, int>> expected = {{0, 4}, {2, 0}, {5, 3}, {5, 1}, {5, 2}, {9, 9}};
+        QCOMPARE(order, expected);
+        QCOMPARE(sheet.MaxRangeHeight(), 10);
+        // A cell inside the tall range, many rows below its top, still finds and removes it.
+        sheet.Cells(4, 8);
+        QCOMPARE(sheet.RangeCount(), 6);
+        QCOMPARE(sheet.MaxRangeHeight(), 1);
+    }
+
+    void usedAreaStartsUnsetAndOnlyGrows() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        QCOMPARE(sheet.FirstRow(), -1);
+        QCOMPARE(sheet.LastRow(), -1);
+        QCOMPARE(sheet.FirstCol(), -1);
+        QCOMPARE(sheet.LastCol(), -1);
+        QCOMPARE(sheet.MaxRangeHeight(), 0);
+        sheet.Ranges(2, 3, 4, 5);
+        sheet.Cells(3, 4);
+        QCOMPARE(sheet.FirstCol(), 2);
+        QCOMPARE(sheet.FirstRow(), 3);
+        QCOMPARE(sheet.LastCol(), 4);
+        QCOMPARE(sheet.LastRow(), 5);
+    }
+
+    void namesAreCutThenTrimmed_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("sheet");
+        QTest::newRow("export without firmware date") << QStringLiteral("Кварнел - ЛД5 ") << QStringLiteral("Кварнел - ЛД5");
+        QTest::newRow("with firmware date") << QStringLiteral("Кварнел - ЛД5 12.03.09") << QStringLiteral("Кварнел - ЛД5 12.03.09");
+        QTest::newRow("longer than 31") << QString(40, QChar(u'Ж')) << QString(31, QChar(u'Ж'));
+        QTest::newRow("blank at the cut") << QString(30, QChar('a')) + QStringLiteral("  bc") << QString(30, QChar('a'));
+        QTest::newRow("control characters") << QStringLiteral("\t\x01 name\r\n") << QStringLiteral("name");
+    }
+    void namesAreCutThenTrimmed() {
+        QFETCH(QString, given);
+        QFETCH(QString, sheet);
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& s = book.AddSheet();
+        s.setName(given);
+        QCOMPARE(s.Name(), sheet);
+    }
+
+    void userNameKeeps66Characters() {
+        TvteXLSWorkbook book;
+        QCOMPARE(book.UserName(), QStringLiteral("Lumatex"));
+        book.setUserName(QString(65, QChar('u')) + QStringLiteral(" tail"));
+        QCOMPARE(book.UserName(), QString(65, QChar('u')));
+    }
+
+    void sheetsAreNamedByTheirCount() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& a = book.AddSheet();
+        TvteXLSWorksheet& b = book.AddSheet();
+        QCOMPARE(a.Name(), QStringLiteral("Sheet1"));
+        QCOMPARE(b.Name(), QStringLiteral("Sheet2"));
+        QCOMPARE(b.IndexInWorkbook(), 1);
+        QCOMPARE(book.SheetCount(), 2);
+        TvteXLSWorksheet loose(nullptr);
+        QCOMPARE(loose.IndexInWorkbook(), -1);
+        book.Clear();
+        QCOMPARE(book.SheetCount(), 0);
+    }
+
+    void textValuesGetSingleLineFeeds_data() {
+        QTest::addColumn<TvteXLSValue>("given");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("CR LF, wide") << TvteXLSValue(QStringLiteral("а\r\nб")) << QByteArray("\xE0\n\xE1");
+        QTest::newRow("CR LF, 8-bit") << TvteXLSValue("a\r\nb\r\n") << QByteArray("a\nb\n");
+        QTest::newRow("lone CR") << TvteXLSValue("a\rb") << QByteArray("a\rb");
+        QTest::newRow("lone LF") << TvteXLSValue("a\nb") << QByteArray("a\nb");
+        QTest::newRow("LF CR") << TvteXLSValue("a\n\rb") << QByteArray("a\n\rb");
+    }
+    void textValuesGetSingleLineFeeds() {
+        QFETCH(TvteXLSValue, given);
+        QFETCH(QByteArray, stored);
+        TvteXLSWorkbook book;
+        TvteXLSRange& r = book.AddSheet().Cells(0, 0);
+        r.setValue(given);
+        QVERIFY(std::holds_alternative<QByteArray>(r.Value().storage()));
+        QCOMPARE(r.Value().toText8(), stored);
+    }
+
+    void cellKindFollowsTheValueKind_data() {
+        QTest::addColumn<TvteXLSValue>("value");
+        QTest::addColumn<bool>("number");
+        QTest::addColumn<double>("asNumber");
+        QTest::addColumn<QByteArray>("asText");
+        QTest::newRow("int32") << TvteXLSValue(std::int32_t(-12)) << true << -12.0 << QByteArray("-12");
+        QTest::newRow("int16") << TvteXLSValue(std::int16_t(9999)) << true << 9999.0 << QByteArray("9999");
+        QTest::newRow("uint8") << TvteXLSValue(std::uint8_t(200)) << true << 200.0 << QByteArray("200");
+        QTest::newRow("double") << TvteXLSValue(0.125) << true << 0.125 << QByteArray("0.125");
+        QTest::newRow("float") << TvteXLSValue(2.5f) << true << 2.5 << QByteArray("2.5");
+        QTest::newRow("currency") << TvteXLSValue(TvteXLSCurrency{12345}) << true << 1.2345 << QByteArray("1.2345");
+        QTest::newRow("digits as text") << TvteXLSValue("123") << false << 0.0 << QByteArray("123");
+        QTest::newRow("boolean") << TvteXLSValue(true) << false << 0.0 << QByteArray("True");
+        QTest::newRow("int64 is another kind") << TvteXLSValue(std::int64_t(1) << 40) << false << 0.0
+                                               << QByteArray("1099511627776");
+        QTest::newRow("empty") << TvteXLSValue() << false << 0.0 << QByteArray();
+    }
+    void cellKindFollowsTheValueKind() {
+        QFETCH(TvteXLSValue, value);
+        QFETCH(bool, number);
+        QFETCH(double, asNumber);
+        QFETCH(QByteArray, asText);
+        QCOMPARE(value.isNumber(), number);
+        if (number)
+            QCOMPARE(value.toNumber(), asNumber);
+        else
+            QCOMPARE(value.toText8(), asText);
+    }
+
+    void refusesTextOutsideTheCodePage() {
+        TvteXLSWorkbook book;
+        TvteXLSRange& r = book.AddSheet().Cells(0, 0);
+        QVERIFY_THROWS_EXCEPTION(KvError, r.setValue(QStringLiteral("厂")));
+    }
+
+    void defaultsOfARange() {
+        TvteXLSWorkbook book;
+        TvteXLSRange& r = book.AddSheet().Cells(0, 0);
+        QCOMPARE(r.Font.Name, QStringLiteral("Arial"));
+        QCOMPARE(r.Font.Size, 10);
+        QCOMPARE(r.Font.Color, TvteXLSColor(0));
+        QCOMPARE(r.Font.Charset, std::uint8_t(1));
+        QCOMPARE(r.VerticalAlignment, std::uint8_t(2));
+        QCOMPARE(r.HorizontalAlignment, std::uint8_t(0));
+        for (const TvteXLSBorder& b : r.Borders.items)
+            QVERIFY(!b.drawn());
+        const TvteXLSPageSetup& p = r.worksheet()->PageSetup();
+        QCOMPARE(p.PaperSize, std::uint8_t(9));
+        QCOMPARE(p.TopMargin, 2.5);
+        QCOMPARE(p.LeftMargin, 2.0);
+        QCOMPARE(p.Zoom, 100);
+        QCOMPARE(p.FirstPageNumber, 1);
+        QCOMPARE(p.Copies, 0);
+    }
+};
+
+Q_DECLARE_METATYPE(TvteXLSValue)
+
+QTEST_APPLESS_MAIN(TestXlsModel)
+#include "test_xls_model.moc"
