@@ -1,0 +1,43 @@
+#pragma once
+
+#include "report/PreparedReport.h"
+
+#include <QPageLayout>
+#include <QPageRanges>
+#include <QString>
+
+#include <vector>
+
+class QPagedPaintDevice;
+class QPrinter;
+
+namespace report {
+
+// The 1-based page numbers a user's page list names, in the order printed. Accepts what
+// QPageRanges::fromString accepts ("1,3,5-12"); an empty text means every page. Throws KvError for
+// a text it cannot read or a page the report does not have.
+std::vector<int> parsePageList(const QString& text, int pageCount);
+
+// The pages and copies to print. Copies are repeated here, the whole list at a time when collated,
+// each page `copies` times in a row otherwise.
+struct PrintJob {
+    std::vector<int> pages; // 1-based; empty means every page
+    int copies = 1;
+    bool collate = true;
+
+    std::vector<int> sequence(int pageCount) const;
+};
+
+// Paints the job's pages onto a paged device whose layout is the report's paper with no margins.
+// The device must not be painting yet.
+void printReport(const PreparedReport& report, QPagedPaintDevice& device, const PrintJob& job = {});
+
+// Sets the printer's page layout to the report's paper and paints the job.
+void printReport(const PreparedReport& report, QPrinter& printer, const PrintJob& job);
+
+// Writes the report as a PDF file, beside the target and renamed over it.
+void writePdf(const PreparedReport& report, const QString& path, const PrintJob& job = {});
+
+QPageLayout pageLayoutOf(const PreparedReport& report);
+
+} // namespace report
