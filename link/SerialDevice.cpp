@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -88,7 +89,13 @@ bool SerialDevice::open(const QString& portName) {
         ::close(fd);
         return false;
     }
-    // No sharing: a second open of the same terminal fails with EBUSY while we hold it.
+    // No sharing: a second open of the same terminal fails with EBUSY while we hold it. TIOCEXCL
+    // does not stop a privileged process, the lock stops every program that takes it too.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_failure.error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(fd);
+        return false;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         m_failure.error = errno;
         ::close(fd);
