@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QTableView>
+
+// The table view inside a DBGridPro; opens up the editor calls the grid needs.
+class GridView : public QTableView {
+    Q_OBJECT
+public:
+    explicit GridView(QWidget* parent = nullptr);
+
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Commits the open editor's value to the model and closes the editor; false when none.
+    bool commitOpenEditor();
+    void cancelOpenEditor();
+
+private:
+    QWidget* openEditor() const;
+};
