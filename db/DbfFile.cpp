@@ -1,0 +1,206 @@
+#include "db/DbfFile.h"
+
+#include "core/Error.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dbf {
+namespace {
+
+bool lockForWriting(int fd) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 0;
+    return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
+
+[[noreturn]] void fail(const QString& what, const QString& path, int error) {
+    throw KvError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), systemError(error)));
+}
+
+} // namespace
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) { other.m_fd = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+File File::openExclusive(const QString& path) {
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));
+        fail(QStringLiteral("Не удалось открыть файл"), path, errno);
+    }
+    if (!lockForWriting(fd)) {
+        int error = errno;
+        ::close(fd);
+        if (error == EAGAIN || error == EACCES)
+            throw KvError(QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)));
+        fail(QStringLiteral("Не удалось захватить файл"), path, error);
+    }
+    return File(fd, path);
+}
+
+File File::openReadOnly(const QString& path) {
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));
+        fail(QStringLiteral("Не удалось открыть файл"), path, errno);
+    }
+    return File(fd, path);
+}
+
+bool File::isLockedByWriter(const QString& path) {
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    bool locked = fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+qint64 File::size() const {
+    struct stat st {};
+    if (fstat(m_fd, &st) != 0)
+        fail(QStringLiteral("Не удалось прочитать файл"), m_path, errno);
+    // Only regular files are tables; a folder or a device is no table.
+    if (!S_ISREG(st.st_mode))
+        throw KvError(QStringLiteral("«%1» не является файлом.").arg(nameOf(m_path)));
+    return st.st_size;
+}
+
+void File::readAt(qint64 offset, char* out, qint64 size) const {
+    while (size > 0) {
+        ssize_t n = ::pread(m_fd, out, size_t(size), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(QStringLiteral("Не удалось прочитать файл"), m_path, errno);
+        if (n == 0)
+            throw KvError(QStringLiteral("Файл «%1» укоротился во время чтения.").arg(nameOf(m_path)));
+        out += n;
+        offset += n;
+        size -= n;
+    }
+}
+
+void File::writeAt(qint64 offset, const char* data, qint64 size) {
+    while (size > 0) {
+        ssize_t n = ::pwrite(m_fd, data, size_t(size), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(QStringLiteral("Не удалось записать файл"), m_path, n < 0 ? errno : ENOSPC);
+        data += n;
+        offset += n;
+        size -= n;
+    }
+}
+
+void File::truncate(qint64 size) {
+    if (::ftruncate(m_fd, size) != 0)
+        fail(QStringLiteral("Не удалось записать файл"), m_path, errno);
+}
+
+void File::sync() {
+    if (::fsync(m_fd) != 0)
+        fail(QStringLiteral("Не удалось записать файл"), m_path, errno);
+}
+
+void File::close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+Replacement::Replacement(const QString& target) : m_target(target) {
+    QFileInfo info(target);
+    m_tempName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                   QStringLiteral(".XXXXXX"));
+    m_fd = ::mkstemp(m_tempName.data());
+    if (m_fd < 0)
+        fail(QStringLiteral("Не удалось записать файл"), target, errno);
+    ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode = 0666;
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0)
+        mode = st.st_mode & 07777;
+    else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    ::fchmod(m_fd, mode);
+}
+
+Replacement::~Replacement() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_done)
+        ::unlink(m_tempName.constData());
+}
+
+void Replacement::write(const char* data, qint64 size) {
+    while (size > 0) {
+        ssize_t n = ::write(m_fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(QStringLiteral("Не удалось записать файл"), m_target, n < 0 ? errno : ENOSPC);
+        data += n;
+        size -= n;
+    }
+}
+
+File Replacement::commit(bool keepLocked) {
+    if (::fsync(m_fd) != 0)
+        fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
+    if (keepLocked && !lockForWriting(m_fd))
+        fail(QStringLiteral("Не удалось захватить файл"), m_target, errno);
+    if (::rename(m_tempName.constData(), QFile::encodeName(m_target).constData()) != 0)
+        fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
+    m_done = true;
+    // The rename itself must reach the disk too.
+    int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    int fd = m_fd;
+    m_fd = -1;
+    if (!keepLocked) {
+        ::close(fd);
+        return File();
+    }
+    return File(fd, m_target);
+}
+
+} // namespace dbf

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "db/DbfHeader.h"
+
+#include <QString>
+
+#include <vector>
+
+// The production index file <base>.mdx. Its layout is ours: it keeps the definitions of the
+// indexes (name, key field, direction) and the order is computed from the records when the table
+// is opened or changed, so an index can never disagree with the table it belongs to.
+//
+//   8 bytes  magic "KVLDMDX\x1A"
+//   4 bytes  layout version (1), little-endian
+//   4 bytes  number of indexes
+//   per index: 2-byte length + UTF-8 name, 2-byte length + key field name, 1 byte descending,
+//              key field type, length, decimals (the key field as the table described it)
+//   4 bytes  CRC-32 of everything before it
+namespace dbf {
+
+struct IndexDef {
+    QString name;
+    QString field;
+    bool descending = false;
+};
+
+QString indexFilePath(const QString& tablePath); // Цех1.dbf -> Цех1.mdx beside it
+
+enum class IndexFileState { Missing, Damaged, Ok };
+
+// Reads the definitions; Damaged covers foreign files, bad checksums, unknown versions and keys
+// that do not match the table's fields.
+IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vector<IndexDef>& out);
+
+// Writes the file beside and renames it over the old one.
+void writeIndexFile(const QString& path, const Layout& layout, const std::vector<IndexDef>& defs);
+
+QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& defs);
+
+// Orders the physical record numbers `records` (0-based, ascending on entry) by the key field.
+// Numbers compare numerically with no value first, text by Windows-1251 byte value (blank padded);
+// descending reverses the key order only: equal keys always stay in physical order.
+void sortByKey(std::vector<int>& records, const char* data, int recordLength, int fieldOffset,
+               const DbfField& field, bool descending);
+
+} // namespace dbf

@@ -1,0 +1,265 @@
+#include "db/DbfTable.h"
+
+#include "db/DbfTableImpl.h"
+
+#include "core/Error.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace dbf;
+
+const char* DbfTable::Impl::currentRecord() const {
+    if (state == State::Edit || state == State::Append)
+        return buffer.data();
+    return cur >= 0 ? record(cur) : nullptr;
+}
+
+QString DbfTable::Impl::fileName() const { return QFileInfo(path).fileName(); }
+
+void DbfTable::Impl::requireOpen() const {
+    if (!open)
+        throw KvError(QStringLiteral("Таблица не открыта."));
+}
+
+void DbfTable::Impl::requireWritable() const {
+    requireOpen();
+    if (access == Access::ReadOnly)
+        throw KvError(QStringLiteral("Таблица «%1» открыта только для чтения.").arg(fileName()));
+}
+
+int DbfTable::Impl::fieldNumber(const QString& name) const {
+    for (size_t i = 0; i < layout.fields.size(); ++i)
+        if (layout.fields[i].name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return int(i);
+    throw KvError(QStringLiteral("В таблице нет поля «%1».").arg(name));
+}
+
+void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
+    const QString name = QFileInfo(tablePath).fileName();
+    const qint64 size = f.size();
+    QByteArray head(std::min<qint64>(size, kFixedSize), '\0');
+    f.readAt(0, head.data(), head.size());
+    const int headerLength = claimedHeaderLength(head, size, name);
+    head.resize(headerLength);
+    f.readAt(0, head.data(), headerLength);
+    Header h = parseHeader(head, name);
+    std::optional<CodePage> page = CodePage::forDriver(h.driver);
+    if (!page)
+        notATable(name, QStringLiteral("неизвестная кодовая страница (байт 29 = %1)").arg(h.driver));
+
+    // A count that disagrees with the file is corrected to the whole records present: an append
+    // interrupted between writing the record and the header leaves such a file, and so does a
+    // truncated copy. A count followed by the end-of-file mark is right whatever follows it.
+    const int recordLength = h.layout.recordLength;
+    const qint64 present = (size - headerLength) / recordLength;
+    qint64 count = h.count;
+    bool corrected = false;
+    if (count > present) {
+        count = present;
+        corrected = true;
+    } else if (count < present) {
+        char mark = 0;
+        f.readAt(headerLength + count * recordLength, &mark, 1);
+        if (mark != kEndOfFile) {
+            count = present;
+            corrected = true;
+        }
+    }
+    if (count > 0x7FFFFFFF / recordLength)
+        notATable(name, QStringLiteral("слишком много записей"));
+
+    std::vector<char> records(size_t(count) * size_t(recordLength));
+    f.readAt(headerLength, records.data(), qint64(records.size()));
+
+    std::vector<IndexDef> defs;
+    bool clearIndexFlag = false;
+    if (h.indexFlag != 0) {
+        // A damaged or foreign index file is ignored: the table opens in physical order.
+        if (readIndexFile(indexFilePath(tablePath), h.layout, defs) == IndexFileState::Missing)
+            clearIndexFlag = true;
+    }
+
+    file = std::move(f);
+    open = true;
+    path = tablePath;
+    access = how;
+    layout = std::move(h.layout);
+    driver = h.driver;
+    codePage = page;
+    indexFlag = clearIndexFlag ? 0 : h.indexFlag;
+    data = std::move(records);
+    this->count = int(count);
+    indexes = std::move(defs);
+    state = State::Browse;
+    buffer.clear();
+    editRecord = -1;
+    dirty = true;
+
+    if (how == Access::Exclusive) {
+        if (corrected) {
+            writeCount();
+            const char eof = kEndOfFile;
+            file.writeAt(recordOffset(this->count), &eof, 1);
+            file.truncate(recordOffset(this->count) + 1);
+        }
+        if (clearIndexFlag)
+            writeIndexFlag(0);
+    }
+}
+
+void DbfTable::Impl::reset() {
+    open = false;
+    file.close();
+    state = State::Inactive;
+    data = {};
+    visible = {};
+    indexes.clear();
+    buffer.clear();
+    count = 0;
+    pos = -1;
+    cur = -1;
+    dirty = true;
+}
+
+void DbfTable::Impl::writeHeaderBytes(int offset, const char* bytes, int size) {
+    char date[3];
+    stampDate(date);
+    file.writeAt(1, date, 3);
+    file.writeAt(offset, bytes, size);
+}
+
+void DbfTable::Impl::writeCount() {
+    char bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((std::uint32_t(count) >> (8 * i)) & 0xFF);
+    writeHeaderBytes(kCountOffset, bytes, 4);
+}
+
+void DbfTable::Impl::writeIndexFlag(std::uint8_t flag) {
+    const char byte = char(flag);
+    writeHeaderBytes(kIndexFlagOffset, &byte, 1);
+    indexFlag = flag;
+}
+
+DbfTable::DbfTable() : d(std::make_unique<Impl>()) {}
+
+DbfTable::~DbfTable() {
+    try {
+        close();
+    } catch (...) {
+        // A destructor cannot report; close() already released the file.
+    }
+}
+
+void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver) {
+    Layout layout = layoutFor(fields);
+    if (!CodePage::forDriver(languageDriver))
+        throw KvError(QStringLiteral("Таблицу нельзя создать: неизвестная кодовая страница %1.").arg(languageDriver));
+    const QString name = QFileInfo(path).fileName();
+    if (File::isLockedByWriter(path))
+        throw KvError(QStringLiteral("Таблица «%1» открыта для записи другой программой, заменить её нельзя.").arg(name));
+    Replacement file(path);
+    QByteArray bytes = buildHeader(layout, 0, 0, languageDriver);
+    bytes.append(kEndOfFile);
+    file.write(bytes);
+    file.commit(false);
+    // The index file of a replaced table describes records that are gone.
+    QFile::remove(indexFilePath(path));
+}
+
+void DbfTable::open(const QString& path, Access access) {
+    close();
+    File f = access == Access::Exclusive ? File::openExclusive(path) : File::openReadOnly(path);
+    d->load(std::move(f), path, access);
+    first();
+}
+
+void DbfTable::close() {
+    if (!d->open)
+        return;
+    // Closing always releases the file; a failing last write is still reported.
+    struct Release {
+        Impl* d;
+        ~Release() { d->reset(); }
+    } release{d.get()};
+    d->postPending();
+    if (d->access == Access::Exclusive)
+        d->file.sync();
+}
+
+bool DbfTable::isOpen() const { return d->open; }
+DbfTable::State DbfTable::state() const { return d->open ? d->state : State::Inactive; }
+QString DbfTable::path() const { return d->path; }
+DbfTable::Access DbfTable::access() const { return d->access; }
+const std::vector<DbfField>& DbfTable::fields() const { return d->layout.fields; }
+std::uint8_t DbfTable::languageDriver() const { return d->driver; }
+
+int DbfTable::fieldIndex(const QString& name) const {
+    for (size_t i = 0; i < d->layout.fields.size(); ++i)
+        if (d->layout.fields[i].name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+void DbfTable::refresh() {
+    d->requireOpen();
+    d->postPending();
+    const int keep = d->cur;
+    File f = d->access == Access::Exclusive ? std::move(d->file) : File::openReadOnly(d->path);
+    try {
+        d->load(std::move(f), d->path, d->access);
+    } catch (...) {
+        // The file went bad under us: nothing of it can be trusted any more.
+        d->reset();
+        throw;
+    }
+    d->cur = keep < d->count ? keep : -1;
+    d->pos = 0;
+    d->ensure();
+}
+
+void DbfTable::pack() {
+    d->requireWritable();
+    d->postPending();
+    const int length = d->layout.recordLength;
+    int live = 0;
+    for (int r = 0; r < d->count; ++r)
+        live += d->record(r)[0] != kDeletedMark;
+
+    Replacement file(d->path);
+    file.write(buildHeader(d->layout, std::uint32_t(live), d->indexFlag, d->driver));
+    std::vector<char> chunk;
+    chunk.reserve(1 << 20);
+    for (int r = 0; r < d->count; ++r) {
+        const char* rec = d->record(r);
+        if (rec[0] == kDeletedMark)
+            continue;
+        chunk.insert(chunk.end(), rec, rec + length);
+        if (chunk.size() + size_t(length) > chunk.capacity()) {
+            file.write(chunk.data(), qint64(chunk.size()));
+            chunk.clear();
+        }
+    }
+    chunk.push_back(kEndOfFile);
+    file.write(chunk.data(), qint64(chunk.size()));
+    d->file = file.commit(true);
+
+    char* out = d->data.data();
+    for (int r = 0; r < d->count; ++r) {
+        const char* rec = d->record(r);
+        if (rec[0] == kDeletedMark)
+            continue;
+        if (out != rec)
+            std::memmove(out, rec, size_t(length));
+        out += length;
+    }
+    d->count = live;
+    d->data.resize(size_t(live) * size_t(length));
+    d->cur = -1;
+    d->dirty = true;
+    first();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "db/DbfCodec.h"
+#include "db/DbfFile.h"
+#include "db/DbfHeader.h"
+#include "db/DbfIndex.h"
+#include "db/DbfTable.h"
+
+#include <optional>
+#include <vector>
+
+// The state behind DbfTable. The whole record area is held in memory (a 100 000-record table is
+// 26 MB) and every change is written through to the file at once; the visible list (record
+// numbers that pass the filter, in index order) is rebuilt lazily after a change.
+struct DbfTable::Impl {
+    // Settings of the object: they survive close() and open().
+    QString filterText;
+    bool filterOn = false;
+    QString indexName;
+
+    // The open table.
+    bool open = false;
+    QString path;
+    Access access = Access::Exclusive;
+    dbf::File file;
+    dbf::Layout layout;
+    std::uint8_t driver = 0xC9;
+    std::optional<dbf::CodePage> codePage;
+    std::uint8_t indexFlag = 0;
+    std::vector<char> data; // count * recordLength bytes
+    int count = 0;
+    std::vector<dbf::IndexDef> indexes;
+
+    // The cursor.
+    std::vector<int> visible; // 0-based physical numbers
+    bool dirty = true;        // visible must be rebuilt before use
+    int pos = -1;             // in visible; -1 before the first, visible.size() past the last
+    int cur = -1;             // physical number of the current record, -1 when none
+
+    // A record being edited or appended.
+    State state = State::Inactive;
+    std::vector<char> buffer;
+    int editRecord = -1;
+
+    const char* record(int r) const { return data.data() + qint64(r) * layout.recordLength; }
+    const char* currentRecord() const; // the edit buffer while editing; nullptr when none
+    qint64 recordOffset(int r) const { return layout.headerLength + qint64(r) * layout.recordLength; }
+    QString fileName() const;
+
+    void requireOpen() const;
+    void requireWritable() const;
+    int fieldNumber(const QString& name) const; // throws for a missing field
+
+    void reset(); // forgets the open table, keeping the settings of the object
+    void load(dbf::File f, const QString& path, Access access); // replaces the open table on success
+    void writeHeaderBytes(int offset, const char* bytes, int size); // also dates the header
+    void writeCount();
+    void writeIndexFlag(std::uint8_t flag);
+
+    const dbf::IndexDef* selectedIndex() const;
+    void ensure(); // rebuilds visible when dirty, finding the current record again
+    void rebuild();
+    void setPos(int p);
+    void postPending();
+};
+
+namespace dbf {
+struct FilterTerm {
+    QString field;
+    double number = 0;
+};
+// Parses exactly "FIELD=number" with blanks allowed around the parts; throws KvError otherwise.
+FilterTerm parseFilter(const QString& expression);
+} // namespace dbf

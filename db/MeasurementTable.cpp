@@ -1,0 +1,48 @@
+#include "db/MeasurementTable.h"
+
+#include "core/Error.h"
+
+#include <QFileInfo>
+
+namespace MeasurementTable {
+
+const std::vector<DbfField>& fields() {
+    static const std::vector<DbfField> list = {
+        {QStringLiteral("N"), 'N', 4, 0},        {QStringLiteral("DATE"), 'C', 10, 0},
+        {QStringLiteral("TIME"), 'C', 8, 0},     {QStringLiteral("MODE"), 'N', 4, 0},
+        {QStringLiteral("A"), 'N', 18, 9},       {QStringLiteral("A_SR"), 'N', 18, 9},
+        {QStringLiteral("F"), 'N', 18, 9},       {QStringLiteral("V"), 'N', 18, 9},
+        {QStringLiteral("V_SR"), 'N', 18, 9},    {QStringLiteral("S"), 'N', 18, 9},
+        {QStringLiteral("S_SR"), 'N', 18, 9},    {QStringLiteral("DT"), 'N', 4, 0},
+        {QStringLiteral("T"), 'N', 4, 0},        {QStringLiteral("TR_F"), 'N', 18, 9},
+        {QStringLiteral("TR_A"), 'N', 18, 9},    {QStringLiteral("TR_A_SR"), 'N', 18, 9},
+        {QStringLiteral("COMMENT"), 'C', 50, 0},
+    };
+    return list;
+}
+
+void createFile(const QString& path) { DbfTable::create(path, fields(), 0xC9); }
+
+bool hasMeasurementRecord(const DbfTable& table) {
+    const std::vector<DbfField>& want = fields();
+    const std::vector<DbfField>& have = table.fields();
+    if (!table.isOpen() || have.size() != want.size())
+        return false;
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (have[i].name != want[i].name || have[i].type != want[i].type || have[i].length != want[i].length ||
+            have[i].decimals != want[i].decimals)
+            return false;
+    }
+    return true;
+}
+
+void open(DbfTable& table, const QString& path, DbfTable::Access access) {
+    table.open(path, access);
+    if (!hasMeasurementRecord(table)) {
+        table.close();
+        throw KvError(QStringLiteral("Файл «%1» не является таблицей замеров: в нём другие поля.")
+                          .arg(QFileInfo(path).fileName()));
+    }
+}
+
+} // namespace MeasurementTable
