@@ -157,6 +157,9 @@ public:
     std::int64_t m_pos = 0;
 };
 
+MemoryStorage::MemoryStorage() = default;
+MemoryStorage::~MemoryStorage() = default;
+
 StorageStream& MemoryStorage::createStream(const QString& name) {
     auto& s = m_streams[name];
     s = std::make_unique<Stream>();

@@ -37,6 +37,8 @@ std::unique_ptr<Storage> createCompoundFile(const QString& path);
 // A storage in memory, for checking the bytes of a stream.
 class MemoryStorage : public Storage {
 public:
+    MemoryStorage();
+    ~MemoryStorage() override;
     StorageStream& createStream(const QString& name) override;
     void commit() override { m_committed = true; }
     bool committed() const { return m_committed; }
