@@ -1,0 +1,380 @@
+#include "image/Importer.h"
+
+#include "core/Error.h"
+#include "db/MeasurementTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace image {
+namespace {
+
+// Widths of the numeric fields of the measurement record.
+constexpr int kRealWidth = 18;
+constexpr int kRealDecimals = 9;
+constexpr int kIntMin = -999;
+constexpr int kIntMax = 9999;
+
+bool fitsReal(double v) {
+    if (!std::isfinite(v))
+        return false;
+    std::array<char, 400> buf;
+    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, kRealDecimals);
+    return r.ec == std::errc() && r.ptr - buf.data() <= kRealWidth;
+}
+
+// Writes the rows of one image into a table, field by field in the order of the import.
+class RowWriter {
+public:
+    RowWriter(DbfTable& table, ImportResult& result) : m_table(table), m_result(result) {
+        const char* names[] = {"N", "DATE", "TIME", "MODE", "A", "A_SR", "F", "V", "V_SR",
+                               "S", "S_SR", "DT", "T", "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
+        for (int i = 0; i < kFields; ++i) {
+            m_names[i] = QString::fromLatin1(names[i]);
+            m_index[i] = table.fieldIndex(m_names[i]);
+        }
+    }
+
+    void write(int k, const DecodedRecord& d) {
+        m_table.append();
+        setInt(N, k);
+        setReal(A, d.A);
+        setReal(A_SR, d.A_SR);
+        setReal(F, d.F);
+        setReal(V, d.V);
+        setReal(V_SR, d.V_SR);
+        setReal(S, d.S);
+        setReal(S_SR, d.S_SR);
+        setInt(MODE, d.MODE);
+        m_table.setValue(m_index[TIME], d.TIME);
+        m_table.setValue(m_index[DATE], d.DATE);
+        if (d.MODE == 1) {
+            setReal(TR_F, d.TR_F);
+            setReal(TR_A, d.TR_A);
+            setReal(TR_A_SR, d.TR_A_SR);
+        } else if (d.MODE == 2) {
+            setInt(T, d.T);
+            setInt(DT, d.DT);
+        }
+        m_table.setValue(m_index[COMMENT], QString());
+        m_table.post();
+    }
+
+    void finish() {
+        for (int i = 0; i < kFields; ++i)
+            if (m_emptied[i])
+                m_result.emptiedFields << m_names[i];
+    }
+
+private:
+    enum Field { N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T, TR_F, TR_A, TR_A_SR, COMMENT, kFields };
+
+    void setReal(Field field, const std::optional<double>& v) {
+        if (!v)
+            return;
+        if (!fitsReal(*v))
+            return leftEmpty(field);
+        m_table.setValue(m_index[field], *v);
+    }
+    void setInt(Field field, const std::optional<int>& v) {
+        if (!v)
+            return;
+        if (*v < kIntMin || *v > kIntMax)
+            return leftEmpty(field);
+        m_table.setValue(m_index[field], *v);
+    }
+    void leftEmpty(Field field) {
+        m_emptied[field] = true;
+        ++m_result.emptiedValues;
+    }
+
+    DbfTable& m_table;
+    ImportResult& m_result;
+    std::array<QString, kFields> m_names;
+    std::array<int, kFields> m_index{};
+    std::array<bool, kFields> m_emptied{};
+};
+
+void writeRows(DbfTable& table, const MemoryImage& image, ImportResult& result) {
+    result.storedCount = image.storedCount();
+    result.recordCount = image.recordCount();
+    RowWriter writer(table, result);
+    for (int k = 1; k <= result.recordCount; ++k)
+        writer.write(k, image.decoded(k));
+    writer.finish();
+}
+
+QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+QString indexFileOf(const QString& path) {
+    const QFileInfo info(path);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".mdx"));
+}
+
+// A new empty file beside target with a name of its own; the caller removes it.
+QString reserveSibling(const QString& target) {
+    const QFileInfo info(target);
+    QTemporaryFile file(info.dir().filePath(info.completeBaseName() + QStringLiteral(".import-XXXXXX.dbf")));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw KvError(QStringLiteral("Не удалось создать временный файл в папке «%1»: %2")
+                          .arg(QDir::toNativeSeparators(info.absolutePath()), file.errorString()));
+    return file.fileName();
+}
+
+// Writes the file's data to the disk, so that the rename below never publishes a file whose
+// contents a crash could still lose.
+void syncFile(const QString& path) {
+#ifdef Q_OS_UNIX
+    QFile file(path);
+    if (file.open(QIODevice::ReadWrite)) {
+        if (::fsync(file.handle()) != 0)
+            throw KvError(QStringLiteral("Не удалось записать на диск файл «%1».").arg(fileName(path)));
+    }
+#else
+    Q_UNUSED(path);
+#endif
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    syncFile(from);
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        // Where rename does not replace an existing file, remove it first.
+        if (!(QFile::exists(to) && QFile::remove(to) && QFile::rename(from, to)))
+            throw KvError(QStringLiteral("Не удалось заменить файл «%1».").arg(fileName(to)));
+    }
+}
+
+void copyFile(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw KvError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(fileName(from), in.errorString()));
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw KvError(QStringLiteral("Не удалось создать файл «%1»: %2").arg(fileName(to), out.errorString()));
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(chunk.data(), chunk.size());
+        if (n < 0)
+            throw KvError(QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(fileName(from), in.errorString()));
+        if (n == 0)
+            break;
+        if (out.write(chunk.constData(), n) != n)
+            throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
+    }
+    if (!out.flush())
+        throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
+    out.close();
+    out.setPermissions(in.permissions());
+}
+
+// Removes the file beside the table unless it was renamed over the table.
+class Sibling {
+public:
+    explicit Sibling(QString path) : m_path(std::move(path)) {}
+    ~Sibling() {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+    const QString& path() const { return m_path; }
+    void release() { m_path.clear(); }
+
+private:
+    QString m_path;
+};
+
+QString messageOf(const std::exception& e) {
+    if (const auto* kv = dynamic_cast<const KvError*>(&e))
+        return kv->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+void closeQuietly(DbfTable& table) {
+    try {
+        table.close();
+    } catch (const std::exception&) {
+        // The file is thrown away; nothing to save.
+    }
+}
+
+} // namespace
+
+QString addedMessage(const ImportResult& result) {
+    return QStringLiteral("Добавлено записей: %1").arg(result.added);
+}
+
+QString countCutMessage(const ImportResult& result) {
+    if (!result.countWasCut())
+        return {};
+    return QStringLiteral("Образ памяти содержит записей: %1 (в заголовке указано %2).")
+        .arg(result.recordCount)
+        .arg(result.storedCount);
+}
+
+QString emptiedMessage(const ImportResult& result) {
+    if (result.emptiedValues == 0)
+        return {};
+    const QString fields = result.emptiedFields.join(QStringLiteral(", "));
+    return QStringLiteral("Значения, не помещающиеся в поле, оставлены пустыми: %1 (%2 %3).")
+        .arg(result.emptiedValues)
+        .arg(result.emptiedFields.size() == 1 ? QStringLiteral("поле") : QStringLiteral("поля"), fields);
+}
+
+QStringList notices(const ImportResult& result) {
+    QStringList list;
+    for (const QString& text : {countCutMessage(result), emptiedMessage(result)})
+        if (!text.isEmpty())
+            list << text;
+    return list;
+}
+
+Importer::Importer(DbfTable& table, ImportHooks hooks) : m_table(table), m_hooks(std::move(hooks)) {}
+
+void Importer::dropSortIndex() {
+    if (m_hooks.resetSort)
+        m_hooks.resetSort();
+    if (!m_table.isOpen())
+        return;
+    // As the sort reset of the views does: any failure here (usually: there is no index) is ignored.
+    try {
+        m_table.selectIndex(QString());
+    } catch (const std::exception&) {
+    }
+    try {
+        m_table.deleteIndex(QStringLiteral("db1"));
+    } catch (const std::exception&) {
+    }
+    try {
+        m_table.refresh();
+    } catch (const std::exception&) {
+    }
+}
+
+ImportResult Importer::createTable(const QString& path, const MemoryImage& image) {
+    m_table.close();
+    dropSortIndex();
+
+    ImportResult result;
+    Sibling sibling(reserveSibling(path));
+    {
+        DbfTable work;
+        try {
+            MeasurementTable::createFile(sibling.path());
+            MeasurementTable::open(work, sibling.path());
+            writeRows(work, image, result);
+            work.close();
+            replaceFile(sibling.path(), path);
+            sibling.release();
+        } catch (const std::exception& e) {
+            closeQuietly(work);
+            throw KvError(QStringLiteral("Таблица «%1» не создана: %2").arg(fileName(path), messageOf(e)));
+        }
+    }
+    // The index file of the table just replaced belongs to no table any more.
+    QFile::remove(indexFileOf(path));
+    result.added = result.recordCount;
+
+    MeasurementTable::open(m_table, path);
+    try {
+        m_table.selectIndex(QString());
+    } catch (const std::exception&) {
+    }
+    m_table.setFiltered(false);
+    m_table.setFilter(QString());
+    m_table.refresh();
+    return result;
+}
+
+ImportResult Importer::append(const MemoryImage& image) {
+    if (!m_table.isOpen())
+        throw KvError(QStringLiteral("Таблица не открыта."));
+    if (m_table.access() != DbfTable::Access::Exclusive)
+        throw KvError(QStringLiteral("Таблица «%1» открыта только для чтения.").arg(fileName(m_table.path())));
+    const QString path = m_table.path();
+    const DbfTable::Access access = m_table.access();
+
+    dropSortIndex();
+    const QString savedFilter = m_table.filter();
+    m_table.setFiltered(false);
+    m_table.setFilter(QString());
+    m_table.refresh();
+
+    // The reference key is the last row in physical order, whatever its mode.
+    m_table.last();
+    QString reference = kNoRecordKey;
+    if (m_table.recordCount() > 0)
+        reference = m_table.value(QStringLiteral("DATE")).toString() + m_table.value(QStringLiteral("TIME")).toString();
+
+    if (m_hooks.hideViews)
+        m_hooks.hideViews();
+    struct ShowViews {
+        const ImportHooks& hooks;
+        ~ShowViews() {
+            if (hooks.showViews)
+                hooks.showViews();
+        }
+    } showViews{m_hooks};
+
+    auto reopen = [&] {
+        MeasurementTable::open(m_table, path, access);
+        m_table.setFilter(savedFilter);
+        m_table.setFiltered(!savedFilter.trimmed().isEmpty());
+        m_table.refresh();
+    };
+
+    ImportResult result;
+    m_table.close();
+    try {
+        Sibling sibling(reserveSibling(path));
+        copyFile(path, sibling.path());
+        DbfTable work;
+        try {
+            MeasurementTable::open(work, sibling.path());
+            const int before = work.physicalCount();
+            writeRows(work, image, result);
+            for (int recNo = before + 1; recNo <= before + result.recordCount; ++recNo) {
+                if (!work.goToRecNo(recNo))
+                    continue;
+                const QString key =
+                    work.value(QStringLiteral("DATE")).toString() + work.value(QStringLiteral("TIME")).toString();
+                if (!is_later(reference, key)) {
+                    work.deleteRecord();
+                    ++result.dropped;
+                }
+            }
+            work.pack();
+            work.close();
+        } catch (...) {
+            closeQuietly(work);
+            throw;
+        }
+        replaceFile(sibling.path(), path);
+        sibling.release();
+    } catch (const std::exception& e) {
+        const QString message =
+            QStringLiteral("Записи не добавлены в таблицу «%1»: %2").arg(fileName(path), messageOf(e));
+        try {
+            reopen();
+        } catch (const KvError& again) {
+            throw KvError(message + QLatin1Char('\n') + again.message());
+        }
+        throw KvError(message + QStringLiteral("\nТаблица осталась прежней."));
+    }
+    result.added = result.recordCount - result.dropped;
+    reopen();
+    return result;
+}
+
+} // namespace image
