@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QProcess>
+#include <QSettings>
+#include <QStringList>
+
+// The simulated instrument as a child process; device() is its pseudo-terminal.
+class Simulator {
+public:
+    explicit Simulator(const QStringList& args) {
+        m_process.setProgram(QStringLiteral(KV_SIM));
+        m_process.setArguments(args);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        if (m_process.waitForStarted(5000))
+            while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+            }
+        m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    }
+    ~Simulator() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    const QString& device() const { return m_device; }
+    bool ok() const { return !m_device.isEmpty(); }
+
+private:
+    QProcess m_process;
+    QString m_device;
+};
+
+// Points "\\.\COMn" at a device, in the settings store the program reads.
+inline void mapPort(const QString& key, const QString& device) {
+    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
+    s.beginGroup(QStringLiteral("1.0"));
+    if (device.isEmpty())
+        s.remove(key);
+    else
+        s.setValue(key, device);
+    s.sync();
+}

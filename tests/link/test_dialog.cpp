@@ -1,0 +1,326 @@
+#include "Pty.h"
+#include "Simulator.h"
+
+#include "link/TForm2.h"
+#include "link/sim/ImageGenerator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Answers the modal windows that open over the dialog, as a user would, and stops a download
+// that hangs.
+class Answerer : public QObject {
+public:
+    explicit Answerer(TForm2& dialog, int watchdogMs = 20000) : m_dialog(dialog) {
+        m_poll.setInterval(20);
+        connect(&m_poll, &QTimer::timeout, this, [this] { answer(); });
+        m_poll.start();
+        m_watchdog.setSingleShot(true);
+        connect(&m_watchdog, &QTimer::timeout, this, [this] {
+            timedOut = true;
+            if (QWidget* w = QApplication::activeModalWidget(); w && w != &m_dialog)
+                w->close();
+            m_dialog.reject();
+        });
+        m_watchdog.start(watchdogMs);
+    }
+    QString savePath; // empty: the save dialog is cancelled
+    QStringList captions;
+    QStringList texts;
+    int saveDialogs = 0;
+    bool timedOut = false;
+
+private:
+    void answer() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            captions.append(box->windowTitle());
+            texts.append(box->text());
+            box->button(QMessageBox::Ok)->click();
+        } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+            ++saveDialogs;
+            if (savePath.isEmpty()) {
+                files->reject();
+            } else {
+                // What the user types into the name field.
+                if (auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    edit->setText(savePath);
+                static_cast<QDialog*>(files)->accept();
+            }
+        }
+    }
+    TForm2& m_dialog;
+    QTimer m_poll;
+    QTimer m_watchdog;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// An image unlike the simulator's own: random bytes with a record count of 300.
+QByteArray randomImage(const QString& path) {
+    QByteArray image(7566, 0);
+    quint32 x = 12345;
+    for (char& c : image) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    image[314] = 44;
+    image[315] = 1;
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(image);
+    return image;
+}
+
+const QString com1 = QStringLiteral("\\\\.\\COM1");
+const QString com2 = QStringLiteral("\\\\.\\COM2");
+
+} // namespace
+
+class DialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void fullDumpToImageAndBin_data();
+    void fullDumpToImageAndBin();
+    void secondPortWhenFirstSilent();
+    void noInstrumentGivesUpAndStartsOverOnCom1();
+    void rejectedInstrument_data();
+    void rejectedInstrument();
+    void damagedDumpChangesNothing();
+    void cancelClosesPort();
+    void binThatCannotBeWrittenStillSucceeds();
+    void cancelledSaveDialogStillSucceeds();
+    void elementsAndTexts();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void DialogTest::init() {
+    mapPort(QStringLiteral("COM1"), {});
+    mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Кварнел-ЛД5"));
+}
+
+void DialogTest::fullDumpToImageAndBin_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("plain") << "none";
+    QTest::newRow("identification in two chunks") << "split-id";
+    QTest::newRow("0xEB in mid-dump") << "restart";
+}
+
+void DialogTest::fullDumpToImageAndBin() {
+    QFETCH(QString, fault);
+    const QString source = m_dir.filePath(QStringLiteral("source.bin"));
+    const QByteArray image = randomImage(source);
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--bin"), source, QStringLiteral("--fault"), fault});
+    QVERIFY(sim.ok());
+    mapPort(QStringLiteral("COM1"), sim.device());
+
+    TForm2 dialog;
+    QStringList titles;
+    QString title = QStringLiteral("Кварнел-ЛД5 - table.dbf");
+    dialog.setTitleAccess([&] { return title; },
+                          [&](const QString& t) {
+                              title = t;
+                              titles.append(t);
+                          });
+    Answerer answerer(dialog);
+    const QString target = m_dir.filePath(QStringLiteral("saved-%1.bin").arg(fault));
+    answerer.savePath = target;
+    QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(!answerer.timedOut);
+    QCOMPARE(answerer.texts, QStringList());
+    QCOMPARE(dialog.imageLength(), 7566);
+    QCOMPARE(dialog.imageBytes(), image);
+    QCOMPARE(readAll(target), image);
+    QCOMPARE(answerer.saveDialogs, 1);
+    QVERIFY(!dialog.CommPortDriver1.IsOpen());
+    QCOMPARE(dialog.firmwareDate(), QStringLiteral("12.11.09"));
+    QCOMPARE(int(dialog.instrumentType()), 7);
+    QCOMPARE(int(dialog.instrumentVersion()), 1);
+    QCOMPARE(dialog.StaticText5->text(), QStringLiteral("Кварнел-ЛД5"));
+    QCOMPARE(dialog.StaticText1->text(), QStringLiteral("12.11.09"));
+    QCOMPARE(dialog.StaticText7->text(), QStringLiteral("44"));
+    QCOMPARE(dialog.ProgressBar1->value(), 100);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("100% - Прием данных"));
+    QVERIFY(titles.contains(QStringLiteral("100% - Прием данных")));
+    QCOMPARE(title, QStringLiteral("Кварнел-ЛД5 - table.dbf")); // restored
+    QCOMPARE(dialog.CommPortDriver1.portName(), com1);
+}
+
+void DialogTest::secondPortWhenFirstSilent() {
+    Simulator silent({QStringLiteral("--fault"), QStringLiteral("silent")});
+    Simulator good({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("12")});
+    QVERIFY(silent.ok() && good.ok());
+    mapPort(QStringLiteral("COM1"), silent.device());
+    mapPort(QStringLiteral("COM2"), good.device());
+    TForm2 dialog;
+    Answerer answerer(dialog);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    const qint64 elapsed = t.elapsed();
+    QVERIFY2(elapsed >= 3000 && elapsed < 6000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(dialog.CommPortDriver1.portName(), com2);
+    const std::vector<uint8_t> expected = sim::generateImage(12);
+    QCOMPARE(dialog.imageBytes(), QByteArray(reinterpret_cast<const char*>(expected.data()), 7566));
+    QCOMPARE(dialog.StaticText7->text(), QStringLiteral("12"));
+}
+
+void DialogTest::noInstrumentGivesUpAndStartsOverOnCom1() {
+    Simulator silent({QStringLiteral("--fault"), QStringLiteral("silent")});
+    mapPort(QStringLiteral("COM1"), QStringLiteral("/nonexistent/ttyS0"));
+    mapPort(QStringLiteral("COM2"), silent.device());
+    TForm2 dialog;
+    {
+        Answerer answerer(dialog);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QVERIFY(t.elapsed() >= 6000);
+        QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
+        // Missing, not forbidden: no permission line.
+        QCOMPARE(answerer.texts,
+                 QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")});
+        QVERIFY(!dialog.CommPortDriver1.IsOpen());
+        QCOMPARE(dialog.CommPortDriver1.portName(), com1);
+    }
+    Simulator good({QStringLiteral("--fast")});
+    mapPort(QStringLiteral("COM1"), good.device());
+    Answerer answerer(dialog);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(t.elapsed() < 3000); // found at once on COM1
+}
+
+void DialogTest::rejectedInstrument_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("type") << "wrong-type" << "Вы подключили не тот прибор !";
+    QTest::newRow("version") << "wrong-version" << "Вы подключили не тот прибор !";
+    QTest::newRow("date") << "unknown-date" << "Неизвестная или новая версия прибора !";
+}
+
+void DialogTest::rejectedInstrument() {
+    QFETCH(QString, fault);
+    QFETCH(QString, text);
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), fault});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    TForm2 dialog;
+    const QByteArray before = dialog.imageBytes();
+    Answerer answerer(dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(answerer.texts, QStringList{text});
+    QCOMPARE(answerer.captions, QStringList{QStringLiteral("Error")});
+    QVERIFY(!dialog.CommPortDriver1.IsOpen());
+    QCOMPARE(dialog.imageBytes(), before);
+    QCOMPARE(dialog.StaticText5->text(), QString());
+}
+
+void DialogTest::damagedDumpChangesNothing() {
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), QStringLiteral("odd")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    TForm2 dialog;
+    Answerer answerer(dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
+    QVERIFY(answerer.texts.value(0).contains(QStringLiteral("нечетное")));
+    QCOMPARE(dialog.imageLength(), 0);
+    QVERIFY(!dialog.CommPortDriver1.IsOpen());
+}
+
+void DialogTest::cancelClosesPort() {
+    Simulator sim({}); // real pacing: the dump takes 17 s
+    mapPort(QStringLiteral("COM1"), sim.device());
+    TForm2 dialog;
+    QString title = QStringLiteral("before");
+    dialog.setTitleAccess([&] { return title; }, [&](const QString& t) { title = t; });
+    Answerer answerer(dialog);
+    QTimer::singleShot(700, &dialog, [&] {
+        QVERIFY(dialog.CommPortDriver1.IsOpen());
+        QVERIFY(dialog.ProgressBar1->value() > 0);
+        dialog.Button1->click();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(!dialog.CommPortDriver1.IsOpen());
+    QCOMPARE(dialog.ProgressBar1->value(), 0);
+    QCOMPARE(title, QStringLiteral("before"));
+    QVERIFY(answerer.texts.isEmpty());
+    // The port is free again for anyone.
+    TCommPortDriver other;
+    other.setPortName(sim.device());
+    QVERIFY(other.OpenPort());
+}
+
+void DialogTest::binThatCannotBeWrittenStillSucceeds() {
+    Simulator sim({QStringLiteral("--fast")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    TForm2 dialog;
+    Answerer answerer(dialog);
+    answerer.savePath = m_dir.filePath(QStringLiteral("missing-folder/x.bin"));
+    QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(answerer.saveDialogs, 1);
+    QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
+    QVERIFY(answerer.texts.value(0).contains(QStringLiteral("missing-folder")));
+    QCOMPARE(dialog.imageLength(), 7566);
+    QVERIFY(!QFile::exists(answerer.savePath));
+}
+
+void DialogTest::cancelledSaveDialogStillSucceeds() {
+    Simulator sim({QStringLiteral("--fast")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    TForm2 dialog;
+    Answerer answerer(dialog);
+    QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(answerer.saveDialogs, 1);
+    QVERIFY(answerer.texts.isEmpty());
+    // Unchecked again at the next show.
+    Answerer second(dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(second.saveDialogs, 0);
+}
+
+void DialogTest::elementsAndTexts() {
+    TForm2 dialog;
+    QCOMPARE(dialog.size(), QSize(492, 264));
+    QCOMPARE(dialog.CheckBox1->text(), QStringLiteral("Сохранить двоичный файл"));
+    QCOMPARE(dialog.Button1->text(), QStringLiteral("Отмена"));
+    QCOMPARE(dialog.ProgressBar1->maximum(), 100);
+    QCOMPARE(dialog.ProgressBar1->size(), QSize(453, 29));
+    QVERIFY(dialog.StaticText2->font().bold());
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+    QStringList labels;
+    for (const QLabel* l : dialog.GroupBox1->findChildren<QLabel*>())
+        labels.append(l->text());
+    QVERIFY(labels.contains(QStringLiteral("Тип прибора:")));
+    QVERIFY(labels.contains(QStringLiteral("Версия ПО:")));
+    QVERIFY(labels.contains(QStringLiteral("Количество записей:")));
+    QCOMPARE(dialog.CommPortDriver1.stopBits(), sb2BITS);
+    QCOMPARE(dialog.CommPortDriver1.inBufSize(), 4096u);
+    QCOMPARE(dialog.CommPortDriver1.outBufSize(), 4096u);
+    QCOMPARE(dialog.CommPortDriver1.port(), pnCustom);
+    QCOMPARE(dialog.CommPortDriver1.portName(), com1);
+}
+
+QTEST_MAIN(DialogTest)
+#include "test_dialog.moc"
