@@ -1,5 +1,6 @@
 #include "grid/DBGridPro.h"
 
+#include "core/Error.h"
 #include "grid/ColumnFitting.h"
 #include "grid/ColumnLayoutText.h"
 #include "grid/GridDataLink.h"
@@ -87,8 +88,11 @@ struct DBGridPro::Impl {
     }
 
     void syncHidden() {
+        // Hiding a section reports it resized to 0: not a width the user chose.
+        ++applyingWidths;
         for (int i = 0; i < count(); ++i)
             view->setColumnHidden(i, !columns()[i].visible);
+        --applyingWidths;
         if (currentColumn >= count() || (currentColumn >= 0 && !columns()[currentColumn].visible))
             currentColumn = firstVisible();
         if (currentColumn < 0)
@@ -152,7 +156,19 @@ struct DBGridPro::Impl {
             TitleStateMachine::click(states, logical, modifiers.testFlag(Qt::ControlModifier), noMultiTitleStates);
         setStates(states);
         if (changed)
-            emit q->titleStateChange(logical);
+            report([&] { emit q->titleStateChange(logical); });
+    }
+
+    // Runs an owner's handler from inside an event of the view. An error it throws must not
+    // unwind through Qt's event delivery: it ends the handler and is shown like any other.
+    template <typename F> void report(F&& call) {
+        try {
+            call();
+        } catch (const KvError& e) {
+            reportError(e.message());
+        } catch (const std::exception& e) {
+            reportError(QString::fromLocal8Bit(e.what()));
+        }
     }
 
     void setStates(const std::vector<TitleState>& states) {
@@ -201,7 +217,7 @@ DBGridPro::DBGridPro(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl
     d->view->setHorizontalHeader(d->header);
     d->view->setModel(d->model);
     d->view->setItemDelegate(new GridDelegate(
-        d->model, [this](int column) { emit initEdit(column); }, d->view));
+        d->model, [this](int column) { d->report([&] { emit initEdit(column); }); }, d->view));
 
     auto* style = new GridStyle;
     style->setParent(d->view);

@@ -106,8 +106,9 @@ public:
     int applyLayoutText(const QString& text);
 
     // --- hooks ---
-    // Called with the message when the link refuses an edited value. Without a handler the
-    // grid shows a critical message box captioned "Error".
+    // Called with the message when the link refuses an edited value or a slot of
+    // titleStateChange / initEdit throws. Without a handler the grid shows a critical
+    // message box captioned "Error".
     void setErrorHandler(std::function<void(const QString& message)> handler);
     // Shown at the mouse on a right click (not owned). The clicked cell becomes current.
     void setPopupMenu(QMenu* menu);
@@ -120,8 +121,11 @@ signals:
     // A title click (press and release on the same title) changed the sort state of
     // column; the new state is column(column).sortState. Reported once per change, after
     // the states of all columns are updated; program changes are never reported.
+    // A KvError (or other std::exception) thrown by a connected slot ends that slot and is
+    // shown through the error handler (see setErrorHandler); the states stay as changed.
     void titleStateChange(int column);
-    // An in-place editor opened on a cell of column (row: currentRow()).
+    // An in-place editor opened on a cell of column (row: currentRow()). Errors thrown by
+    // a slot are handled as for titleStateChange; the editor stays open.
     void initEdit(int column);
 
 protected:

@@ -63,6 +63,18 @@ private slots:
         QCOMPARE(states(*f.grid), QStringLiteral("-----------"));
     }
 
+    void errorOfTheSortHandlerIsShownNotThrown() {
+        GridFixture f;
+        QVERIFY(f.show());
+        QStringList errors;
+        f.grid->setErrorHandler([&](const QString& m) { errors << m; });
+        connect(f.grid.get(), &DBGridPro::titleStateChange, f.grid.get(),
+                [](int) { throw KvError(QStringLiteral("Индекс не создан")); });
+        clickTitle(f, f.col("F"));
+        QCOMPARE(errors, QStringList{QStringLiteral("Индекс не создан")});
+        QCOMPARE(f.grid->column(f.col("F")).sortState, tsSortedUp);
+    }
+
     void programSortStatesAreNotReported() {
         GridFixture f;
         QSignalSpy spy(f.grid.get(), &DBGridPro::titleStateChange);
@@ -141,6 +153,15 @@ private slots:
         f.grid->setAutoFit(false);
         QCOMPARE(f.grid->displayedWidth(f.col("A")), 148);
         QCOMPARE(f.grid->displayedWidth(f.col("N")), 35);
+
+        // Hiding and showing a column keeps its width (the data-format switch relies on it).
+        for (bool fit : {false, true}) {
+            f.grid->setAutoFit(fit);
+            f.grid->setColumnVisible(f.col("A"), false);
+            QCOMPARE(f.grid->column(f.col("A")).width, 148);
+            f.grid->setColumnVisible(f.col("A"), true);
+            QCOMPARE(f.grid->column(f.col("A")).width, 148);
+        }
     }
 
     void equalWidthsStayEqualAfterFitting() {
