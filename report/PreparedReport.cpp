@@ -56,32 +56,41 @@ void PreparedReport::paintPage(QPainter& painter, int pageIndex, QPointF origin,
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setBrush(Qt::NoBrush);
     QPen framePen(Qt::black);
     framePen.setWidthF(std::max(1.0, frameLineWidthMm * pixelsPerMm));
+    const QPen textPen(Qt::black);
+    // A page uses a handful of fonts; building one per item would dominate the time of a long report.
+    std::vector<std::pair<FontSpec, QFont>> fonts;
+    auto fontFor = [&](const FontSpec& spec) -> const QFont& {
+        for (const auto& [s, f] : fonts)
+            if (s == spec)
+                return f;
+        fonts.emplace_back(spec, deviceFont(spec, pixelsPerMm, painter.device()));
+        return fonts.back().second;
+    };
     for (const DrawItem& item : pages[pageIndex].items) {
         const QRectF r(origin.x() + item.rect.x() * pixelsPerMm, origin.y() + item.rect.y() * pixelsPerMm,
                        item.rect.width() * pixelsPerMm, item.rect.height() * pixelsPerMm);
         if (!item.text.isEmpty()) {
-            painter.save();
-            painter.setPen(Qt::black);
-            painter.setFont(deviceFont(item.font, pixelsPerMm, painter.device()));
-            if (item.clip)
-                painter.setClipRect(r, Qt::IntersectClip);
+            painter.setPen(textPen);
+            painter.setFont(fontFor(item.font));
             const QRectF textRect = r.adjusted(padding, 0, -padding, 0);
             VAlign v = item.vAlign;
-            if (v != VAlign::Top) {
+            if (v != VAlign::Top && (item.text.contains(u'\n') ||
+                                     painter.fontMetrics().horizontalAdvance(item.text) > textRect.width())) {
                 // Text taller than its object shows its beginning, not its middle lines.
                 const QRectF need = painter.fontMetrics().boundingRect(
                     textRect.toRect(), alignmentFlags(item, VAlign::Top), item.text);
                 if (need.height() > textRect.height())
                     v = VAlign::Top;
             }
-            painter.drawText(textRect, alignmentFlags(item, v), item.text);
-            painter.restore();
+            // QPainter cuts text that overflows its rectangle unless told not to.
+            painter.drawText(textRect, alignmentFlags(item, v) | (item.clip ? 0 : int(Qt::TextDontClip)),
+                             item.text);
         }
         if (item.frame) {
             painter.setPen(framePen);
-            painter.setBrush(Qt::NoBrush);
             painter.drawRect(r);
         }
     }
