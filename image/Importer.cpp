@@ -13,9 +13,10 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #ifdef Q_OS_UNIX
-#include <unistd.h>
+#include <sys/stat.h>
 #endif
 
 namespace image {
@@ -107,13 +108,43 @@ private:
     std::array<bool, kFields> m_emptied{};
 };
 
-void writeRows(DbfTable& table, const MemoryImage& image, ImportResult& result) {
-    result.storedCount = image.storedCount();
-    result.recordCount = image.recordCount();
+void writeRows(DbfTable& table, const MemoryImage& image, const std::vector<int>& records, ImportResult& result) {
     RowWriter writer(table, result);
-    for (int k = 1; k <= result.recordCount; ++k)
+    for (int k : records)
         writer.write(k, image.decoded(k));
     writer.finish();
+}
+
+std::vector<int> allRecords(const MemoryImage& image) {
+    std::vector<int> records(std::size_t(image.recordCount()));
+    for (std::size_t i = 0; i < records.size(); ++i)
+        records[i] = int(i) + 1;
+    return records;
+}
+
+// A new table gets the permissions a file created here would get, or those of the table it
+// replaces, not the owner-only ones of the temporary file.
+void givePermissions(const QString& file, const QString& target) {
+    if (QFile::exists(target)) {
+        QFile::setPermissions(file, QFile::permissions(target));
+        return;
+    }
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    QFile::Permissions p;
+    const std::pair<mode_t, QFile::Permission> bits[] = {
+        {S_IRUSR, QFile::ReadOwner}, {S_IWUSR, QFile::WriteOwner}, {S_IRGRP, QFile::ReadGroup},
+        {S_IWGRP, QFile::WriteGroup}, {S_IROTH, QFile::ReadOther},  {S_IWOTH, QFile::WriteOther}};
+    for (const auto& [bit, permission] : bits)
+        if (!(mask & bit))
+            p |= permission;
+    if (p & QFile::ReadOwner)
+        p |= QFile::ReadUser;
+    if (p & QFile::WriteOwner)
+        p |= QFile::WriteUser;
+    QFile::setPermissions(file, p);
+#endif
 }
 
 QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
@@ -134,22 +165,9 @@ QString reserveSibling(const QString& target) {
     return file.fileName();
 }
 
-// Writes the file's data to the disk, so that the rename below never publishes a file whose
-// contents a crash could still lose.
-void syncFile(const QString& path) {
-#ifdef Q_OS_UNIX
-    QFile file(path);
-    if (file.open(QIODevice::ReadWrite)) {
-        if (::fsync(file.handle()) != 0)
-            throw KvError(QStringLiteral("Не удалось записать на диск файл «%1».").arg(fileName(path)));
-    }
-#else
-    Q_UNUSED(path);
-#endif
-}
-
+// from was closed by the table layer, which writes its data to the disk on closing, so the rename
+// never publishes a file whose contents a crash could still lose.
 void replaceFile(const QString& from, const QString& to) {
-    syncFile(from);
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
         // Where rename does not replace an existing file, remove it first.
         if (!(QFile::exists(to) && QFile::remove(to) && QFile::rename(from, to)))
@@ -256,10 +274,8 @@ void Importer::dropSortIndex() {
         m_table.deleteIndex(QStringLiteral("db1"));
     } catch (const std::exception&) {
     }
-    try {
-        m_table.refresh();
-    } catch (const std::exception&) {
-    }
+    // No re-read here: the table applies the new index selection itself, and the callers
+    // re-read or reopen right after.
 }
 
 ImportResult Importer::createTable(const QString& path, const MemoryImage& image) {
@@ -273,8 +289,11 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
         try {
             MeasurementTable::createFile(sibling.path());
             MeasurementTable::open(work, sibling.path());
-            writeRows(work, image, result);
+            result.storedCount = image.storedCount();
+            result.recordCount = image.recordCount();
+            writeRows(work, image, allRecords(image), result);
             work.close();
+            givePermissions(sibling.path(), path);
             replaceFile(sibling.path(), path);
             sibling.release();
         } catch (const std::exception& e) {
@@ -293,7 +312,6 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
     }
     m_table.setFiltered(false);
     m_table.setFilter(QString());
-    m_table.refresh();
     return result;
 }
 
@@ -306,10 +324,11 @@ ImportResult Importer::append(const MemoryImage& image) {
     const DbfTable::Access access = m_table.access();
 
     dropSortIndex();
+    // All rows of all modes, in physical order. The table is ours alone (opened exclusively), so
+    // what it holds in memory is the file: no re-read is needed.
     const QString savedFilter = m_table.filter();
     m_table.setFiltered(false);
     m_table.setFilter(QString());
-    m_table.refresh();
 
     // The reference key is the last row in physical order, whatever its mode.
     m_table.last();
@@ -327,41 +346,50 @@ ImportResult Importer::append(const MemoryImage& image) {
         }
     } showViews{m_hooks};
 
+    // Reopening has just read the file: no further re-read is needed for the filter to apply.
     auto reopen = [&] {
         MeasurementTable::open(m_table, path, access);
         m_table.setFilter(savedFilter);
         m_table.setFiltered(!savedFilter.trimmed().isEmpty());
-        m_table.refresh();
     };
 
+    // Rows not later than the reference would be deleted again right away: they are never written,
+    // which leaves the same table as appending and deleting them, without the cost.
     ImportResult result;
-    m_table.close();
+    result.storedCount = image.storedCount();
+    result.recordCount = image.recordCount();
+    std::vector<int> kept;
+    for (int k = 1; k <= result.recordCount; ++k) {
+        if (is_later(reference, image.decoded(k).key()))
+            kept.push_back(k);
+    }
+    result.dropped = result.recordCount - int(kept.size());
+    result.added = int(kept.size());
+
     try {
-        Sibling sibling(reserveSibling(path));
-        copyFile(path, sibling.path());
-        DbfTable work;
-        try {
-            MeasurementTable::open(work, sibling.path());
-            const int before = work.physicalCount();
-            writeRows(work, image, result);
-            for (int recNo = before + 1; recNo <= before + result.recordCount; ++recNo) {
-                if (!work.goToRecNo(recNo))
-                    continue;
-                const QString key =
-                    work.value(QStringLiteral("DATE")).toString() + work.value(QStringLiteral("TIME")).toString();
-                if (!is_later(reference, key)) {
-                    work.deleteRecord();
-                    ++result.dropped;
-                }
+        if (kept.empty()) {
+            // Nothing is written; packing is itself written beside and renamed over the table.
+            if (m_table.physicalCount() > m_table.recordCount())
+                m_table.pack();
+            m_table.close();
+        } else {
+            m_table.close();
+            Sibling sibling(reserveSibling(path));
+            copyFile(path, sibling.path());
+            DbfTable work;
+            try {
+                MeasurementTable::open(work, sibling.path());
+                writeRows(work, image, kept, result);
+                if (work.physicalCount() > work.recordCount())
+                    work.pack();
+                work.close();
+            } catch (...) {
+                closeQuietly(work);
+                throw;
             }
-            work.pack();
-            work.close();
-        } catch (...) {
-            closeQuietly(work);
-            throw;
+            replaceFile(sibling.path(), path);
+            sibling.release();
         }
-        replaceFile(sibling.path(), path);
-        sibling.release();
     } catch (const std::exception& e) {
         const QString message =
             QStringLiteral("Записи не добавлены в таблицу «%1»: %2").arg(fileName(path), messageOf(e));
@@ -372,7 +400,6 @@ ImportResult Importer::append(const MemoryImage& image) {
         }
         throw KvError(message + QStringLiteral("\nТаблица осталась прежней."));
     }
-    result.added = result.recordCount - result.dropped;
     reopen();
     return result;
 }

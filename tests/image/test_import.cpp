@@ -16,6 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace image;
 using testimages::RecordSpec;
@@ -152,6 +153,41 @@ private slots:
         table.close();
         QCOMPARE(QFileInfo(path).size(), 577 + 1);
         QCOMPARE(entriesOf(dir.path()), QStringList{"t.dbf"});
+    }
+
+    void newTablesGetTheUsualPermissions() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.dbf");
+        const mode_t mask = ::umask(022);
+        DbfTable table;
+        Importer(table).createTable(path, imageOf({}));
+        table.close();
+        QCOMPARE(QFileInfo(path).permission(QFile::ReadOther), true);
+        QCOMPARE(QFileInfo(path).permission(QFile::WriteOther), false);
+        const auto groupOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, groupOnly));
+        Importer(table).createTable(path, imageOf({}));
+        table.close();
+        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), groupOnly);
+        ::umask(mask);
+    }
+
+    void appendPacksRowsDeletedEarlier() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.dbf");
+        DbfTable table;
+        Importer importer(table);
+        importer.createTable(path, imageOf(testimages::sequence(4, kStart)));
+        table.first();
+        table.deleteRecord();
+        QCOMPARE(table.physicalCount(), 4);
+        QCOMPARE(importer.append(imageOf(testimages::sequence(4, kStart))).added, 0);
+        QCOMPARE(table.physicalCount(), 3);
+        table.first();
+        table.deleteRecord();
+        QCOMPARE(importer.append(imageOf(testimages::sequence(5, kStart))).added, 1);
+        QCOMPARE(table.physicalCount(), 3);
+        QCOMPARE(table.recordCount(), 3);
     }
 
     void createThatFailsLeavesTheOldTable() {
