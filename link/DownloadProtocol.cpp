@@ -175,6 +175,8 @@ void DownloadProtocol::checkIdentification() {
     m_inMessage = true;
     m_host.showMessage(rejection, text);
     m_inMessage = false;
+    if (m_state != State::Running) // cancelled while the box was open
+        return;
     m_host.closePort();
     m_endMarkerSeen = false;
     endCancel();

@@ -1,9 +1,167 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "link/DownloadLink.h"
+
+#ifdef KV_HAVE_IMPORTER
+#include "db/DbfTable.h"
+#include "db/MeasurementTable.h"
+#include "image/Importer.h"
+#include "image/MemoryImage.h"
+#endif
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <cstring>
 
 namespace cli {
+namespace {
 
-int download(const QStringList&) { throw KvError(QStringLiteral("Команда «download» ещё не собрана в этой версии.")); }
+// The download of the dialog without a window: progress as one updating line, everything else
+// as lines of their own, all on stderr.
+class ConsoleDownload : public DownloadLink {
+public:
+    ConsoleDownload() : m_err(stderr) {}
+
+    // Runs one download to its end; true when a whole dump was decoded.
+    bool run() {
+        QEventLoop loop;
+        m_loop = &loop;
+        startDownload();
+        if (protocol().state() == DownloadProtocol::State::Running)
+            loop.exec();
+        m_loop = nullptr;
+        protocol().close();
+        CommPortDriver1.ClosePort();
+        endProgressLine();
+        if (m_ok && !m_recordCount.isEmpty())
+            line(QStringLiteral("Количество записей: %1").arg(m_recordCount));
+        return m_ok;
+    }
+
+    bool openPort() override {
+        const bool ok = DownloadLink::openPort();
+        const serial::OpenFailure& failure = CommPortDriver1.lastOpenFailure();
+        line(ok ? QStringLiteral("Порт %1 (%2)").arg(portName(), failure.device)
+                : QStringLiteral("Порт %1 (%2) не открыт: %3")
+                      .arg(portName(), failure.device, QString::fromLocal8Bit(std::strerror(failure.error))));
+        return ok;
+    }
+    void showProgress(int) override {}
+    void showCaption(const QString& caption) override {
+        if (protocol().phase() != DownloadProtocol::Phase::F || caption == m_shownCaption)
+            return;
+        m_shownCaption = caption;
+        m_err << '\r' << caption << Qt::flush;
+        m_progressLine = true;
+    }
+    void showTitle(const QString&) override {}
+    void showStatus(const QString& status) override { line(status); }
+    void showInstrument(const QString& type, const QString& version) override {
+        if (!type.isEmpty())
+            line(QStringLiteral("Тип прибора: %1, версия ПО: %2").arg(type, version));
+    }
+    // Kept for after the progress line, which it would otherwise break in two.
+    void showRecordCount(const QString& count) override { m_recordCount = count; }
+    void showMessage(Message, const QString& text) override { line(text); }
+    void finished(bool ok) override {
+        m_ok = ok;
+        if (m_loop)
+            m_loop->quit();
+    }
+
+private:
+    void endProgressLine() {
+        if (m_progressLine)
+            m_err << '\n' << Qt::flush;
+        m_progressLine = false;
+    }
+    void line(const QString& text) {
+        endProgressLine();
+        m_err << text << '\n' << Qt::flush;
+    }
+
+    QTextStream m_err;
+    QEventLoop* m_loop = nullptr;
+    QString m_shownCaption;
+    QString m_recordCount;
+    bool m_progressLine = false;
+    bool m_ok = false;
+};
+
+} // namespace
+
+// kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]: the download of "Создать" (or of
+// "Дополнить" with --append) without the window, then its import.
+int download(const QStringList& args) {
+    bool append = false;
+    QString binPath;
+    QStringList files;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--append")) {
+            append = true;
+        } else if (arg == QLatin1String("--bin")) {
+            if (i + 1 >= args.size())
+                throw KvError(QStringLiteral("После --bin нужно имя файла."));
+            binPath = args[++i];
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            throw KvError(QStringLiteral("Неизвестный параметр «%1».").arg(arg));
+        } else {
+            files << arg;
+        }
+    }
+    if (files.size() != 1)
+        throw KvError(QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]"));
+    const QString tablePath = files.first();
+
+#ifdef KV_HAVE_IMPORTER
+    // A table to append to is checked before the instrument is kept busy for a quarter of a minute.
+    DbfTable table;
+    if (append) {
+        try {
+            MeasurementTable::open(table, tablePath);
+        } catch (const KvError& e) {
+            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
+        }
+    }
+#endif
+
+    ConsoleDownload link;
+    if (!link.run())
+        return 1;
+    const QByteArray bytes = link.protocol().image();
+    QTextStream err(stderr);
+    err << QStringLiteral("Принято байт: %1").arg(bytes.size()) << '\n' << Qt::flush;
+
+    // The .bin is a copy on the side: its failure is reported, the import still runs.
+    bool binFailed = false;
+    if (!binPath.isEmpty()) {
+        QSaveFile file(binPath);
+        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())) {
+            err << QStringLiteral("Не удалось записать файл %1: %2").arg(binPath, file.errorString()) << '\n';
+            binFailed = true;
+        }
+    }
+
+#ifdef KV_HAVE_IMPORTER
+    image::MemoryImage memory;
+    memory.load(bytes);
+    image::Importer importer(table);
+    const image::ImportResult result = append ? importer.append(memory) : importer.createTable(tablePath, memory);
+    table.close();
+    if (append)
+        QTextStream(stdout) << image::addedMessage(result) << '\n';
+    for (const QString& notice : image::notices(result))
+        err << notice << '\n';
+#else
+    err << QStringLiteral("Импорт в таблицу %1 ещё не собран в этой версии.").arg(tablePath) << '\n';
+    return 1;
+#endif
+    return binFailed ? 1 : 0;
+}
 
 } // namespace cli

@@ -1,0 +1,111 @@
+#include "Simulator.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// `kvarnel-ld5 download` end to end: the program, the simulated instrument and Debian's own
+// dBase reader as the judge of the table.
+class CliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void downloadCreatesTableAndBin();
+    void appendKeepsOnlyNewerRecords();
+    void noInstrumentFailsWithMessage();
+    void rejectedInstrumentFails();
+
+private:
+    struct Run {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+    Run download(const QStringList& args);
+    int dbfRows(const QString& path);
+
+    QTemporaryDir m_dir;
+    QString m_app;
+};
+
+void CliTest::initTestCase() {
+    m_app = qEnvironmentVariable("KV_APP");
+    QVERIFY2(QFileInfo(m_app).isExecutable(), qPrintable(m_app));
+}
+
+CliTest::Run CliTest::download(const QStringList& args) {
+    QProcess p;
+    p.start(m_app, QStringList{QStringLiteral("download")} + args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+int CliTest::dbfRows(const QString& path) {
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"),
+             {QStringLiteral("-c"), QStringLiteral("import sys, dbfread; print(len(list(dbfread.DBF(sys.argv[1]))))"), path});
+    if (!py.waitForFinished(30000) || py.exitCode() != 0)
+        return -1;
+    return py.readAllStandardOutput().trimmed().toInt();
+}
+
+void CliTest::downloadCreatesTableAndBin() {
+    const QString source = m_dir.filePath(QStringLiteral("source.bin"));
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("300"),
+                   QStringLiteral("--write-image"), source});
+    QVERIFY(sim.ok());
+    mapPort(QStringLiteral("COM1"), sim.device());
+    mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+    const QString table = m_dir.filePath(QStringLiteral("new.dbf"));
+    const QString bin = m_dir.filePath(QStringLiteral("copy.bin"));
+    const Run r = download({table, QStringLiteral("--bin"), bin});
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("100% - Прием данных")));
+    QVERIFY(r.err.contains(QStringLiteral("Количество записей: 44")));
+    QFile a(source), b(bin);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+    QCOMPARE(dbfRows(table), 300);
+}
+
+void CliTest::appendKeepsOnlyNewerRecords() {
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("30")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    const QString table = m_dir.filePath(QStringLiteral("append.dbf"));
+    QCOMPARE(download({table}).status, 0);
+    QCOMPARE(dbfRows(table), 30);
+    const Run r = download({table, QStringLiteral("--append")});
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QCOMPARE(r.out.trimmed(), QStringLiteral("Добавлено записей: 0"));
+    QCOMPARE(dbfRows(table), 30);
+}
+
+void CliTest::noInstrumentFailsWithMessage() {
+    Simulator silent({QStringLiteral("--fault"), QStringLiteral("silent")});
+    mapPort(QStringLiteral("COM1"), silent.device());
+    mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+    const QString table = m_dir.filePath(QStringLiteral("never.dbf"));
+    const Run r = download({table});
+    QCOMPARE(r.status, 1);
+    QVERIFY(r.err.contains(QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")));
+    QVERIFY(r.err.contains(QStringLiteral("/nonexistent/ttyS1")));
+    QVERIFY(!QFile::exists(table));
+}
+
+void CliTest::rejectedInstrumentFails() {
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), QStringLiteral("wrong-type")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    const QString table = m_dir.filePath(QStringLiteral("wrong.dbf"));
+    const Run r = download({table});
+    QCOMPARE(r.status, 1);
+    QVERIFY(r.err.contains(QStringLiteral("Вы подключили не тот прибор !")));
+    QVERIFY(!QFile::exists(table));
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "test_cli.moc"
