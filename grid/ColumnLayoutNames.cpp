@@ -184,6 +184,8 @@ std::optional<QString> unquote(QStringView text) {
                     closed = true;
                     break;
                 }
+                if (text[i].isNull())
+                    return std::nullopt; // what #0 cannot say, a raw NUL does not say either
                 out += text[i++];
             }
             if (!closed)
@@ -211,7 +213,7 @@ std::optional<QString> unquote(QStringView text) {
         if (out.size() > kMaxLength)
             return std::nullopt;
     }
-    if (!any)
+    if (!any || !QStringView(out).isValidUtf16())
         return std::nullopt;
     return out;
 }

@@ -178,6 +178,9 @@ private slots:
         QTest::newRow("font name unterminated") << "Font.Name = 'Arial";
         QTest::newRow("character code too big") << "Font.Name = #99999999999";
         QTest::newRow("character code surrogate") << "Font.Name = #55296";
+        QTest::newRow("character code zero") << "Font.Name = 'a'#0'b'";
+        QTest::newRow("raw NUL in a string") << QStringLiteral("Font.Name = 'a") + QChar(0) + QStringLiteral("b'");
+        QTest::newRow("lone surrogate in a string") << QStringLiteral("Font.Name = 'a") + QChar(0xD800) + u'\'';
         QTest::newRow("no equals sign") << "Width 40";
         QTest::newRow("binary junk") << QString::fromLatin1("\x01\x02=\xff\xfe");
     }
