@@ -265,7 +265,7 @@ DBGridPro::DBGridPro(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl
                 if (d->model->validColumn(current.column()))
                     d->currentColumn = current.column();
                 if (current.row() != previous.row() && d->model->linkActive())
-                    d->model->link()->setCurrentRow(current.row());
+                    d->report([&] { d->model->link()->setCurrentRow(current.row()); });
             });
     connect(d->view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QModelIndex idx = d->view->indexAt(pos);

@@ -131,7 +131,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         const int field = m_fields[col];
         if (field < 0)
             return {};
-        const QVariant v = m_link->value(index.row(), field);
+        // Cells are painted from inside Qt's event delivery, where an exception must not pass;
+        // a cell whose value cannot be read stays empty.
+        QVariant v;
+        try {
+            v = m_link->value(index.row(), field);
+        } catch (const std::exception&) {
+            return {};
+        }
         // The editor starts from the plain value, not from the padded pattern form.
         static const NumberPattern plain;
         const NumberPattern& p = role == Qt::EditRole ? plain : m_patterns[col];

@@ -1,6 +1,8 @@
 #include "GridFixture.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QLocale>
 #include <QSignalSpy>
 
@@ -199,6 +201,31 @@ private slots:
         f.view()->horizontalHeader()->resizeSection(A, 250); // what a drag of the title edge does
         QCOMPARE(f.grid->displayedWidth(A), 250);
         QCOMPARE(f.grid->column(A).width, 250);
+        int sum = 0;
+        for (int i = 0; i < f.grid->columnCount(); ++i)
+            sum += f.grid->displayedWidth(i);
+        QCOMPARE(sum, f.view()->viewport()->width());
+    }
+
+    void draggingATitleEdgeResizesWithoutSorting() {
+        GridFixture f;
+        QVERIFY(f.show());
+        QSignalSpy spy(f.grid.get(), &DBGridPro::titleStateChange);
+        QHeaderView* h = f.view()->horizontalHeader();
+        const int A = f.col("A");
+        const int before = f.grid->displayedWidth(A);
+        const int edge = h->sectionViewportPosition(A) + h->sectionSize(A) - 1;
+        const int y = h->height() / 2;
+        QTest::mousePress(h->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+        for (int dx = 5; dx <= 60; dx += 5) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(edge + dx, y), h->viewport()->mapToGlobal(QPointF(edge + dx, y)),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(h->viewport(), &move);
+        }
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, QPoint(edge + 60, y));
+        QCOMPARE(f.grid->displayedWidth(A), before + 60);
+        QCOMPARE(f.grid->column(A).width, before + 60);
+        QCOMPARE(spy.count(), 0);
         int sum = 0;
         for (int i = 0; i < f.grid->columnCount(); ++i)
             sum += f.grid->displayedWidth(i);
