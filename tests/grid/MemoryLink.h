@@ -19,6 +19,7 @@ public:
     std::vector<QVariant> deletedIds; // first field of each deleted row
     int rereads = 0;
     QString refuseMessage; // setValue throws this when not empty
+    bool failReads = false; // value throws, as a table with a read error would
 
     MemoryLink(QStringList fieldNames, std::vector<FieldType> fieldTypes)
         : names(std::move(fieldNames)), types(std::move(fieldTypes)) {}
@@ -36,6 +37,8 @@ public:
     }
     QVariant value(int row, int field) const override {
         ++valueCalls;
+        if (failReads)
+            throw KvError(QStringLiteral("Ошибка чтения"));
         if (row < 0 || row >= rowCount() || field < 0 || field >= names.size())
             return {};
         return rows[row][field];

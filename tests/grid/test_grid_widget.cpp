@@ -296,6 +296,16 @@ private slots:
         QVERIFY2(f.link->valueCalls < 5000, qPrintable(QString::number(f.link->valueCalls)));
     }
 
+    void unreadableCellsPaintEmpty() {
+        GridFixture f;
+        QVERIFY(f.show());
+        f.link->failReads = true;
+        f.view()->viewport()->grab();
+        QCOMPARE(f.view()->model()->index(0, f.col("N")).data().toString(), QString());
+        f.link->failReads = false;
+        QCOMPARE(f.view()->model()->index(0, f.col("N")).data().toString(), QStringLiteral("1"));
+    }
+
     void storedLayoutComesBack() {
         GridFixture a;
         a.grid->setColumnColor(a.col("COMMENT"), QColor(0x11, 0x22, 0x33));
