@@ -81,7 +81,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), HelpFile(builtInHelpFile)
     dispatch([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The grids and their data link go before the table object they show.
+    delete m_area;
+}
 
 void TForm1::FormCreate() {
     setWindowState(Qt::WindowMaximized);

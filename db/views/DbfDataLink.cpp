@@ -40,10 +40,13 @@ QVariant DbfDataLink::fieldValue(char fieldType, const QVariant& value) {
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return {};
+    // Either decimal separator is taken, whatever the locale; group separators are not.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double number = QLocale().toDouble(text, &ok);
+    double number = locale.toDouble(text, &ok);
     if (!ok)
-        number = QLocale::c().toDouble(text, &ok);
+        number = QLocale::c().toDouble(QString(text).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
     if (!ok)
         throw KvError(QStringLiteral("«%1» не является числом.").arg(text));
     return number;

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/Program.h"
+#include "app/TForm1.h"
+#include "ModalAnswer.h"
+#include "TestTables.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// One isolated run of the program: its own settings file and data folder.
+struct AppFixture {
+    QTemporaryDir dir;
+
+    AppFixture() {
+        QApplication::setQuitOnLastWindowClosed(false);
+        useSettingsFolder(dir.filePath(QStringLiteral("config")));
+        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+    }
+
+    static void useSettingsFolder(const QString& folder) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    }
+
+    QString dataPath(const QString& name) const { return dir.filePath(QStringLiteral("data/") + name); }
+
+
+    // The real start-up without the 3-second splash.
+    std::unique_ptr<Program> start() { return startUp(StartOptions{0}); }
+
+    // A table of mixed modes opened through "Открыть", answering its dialog.
+    QString openMixed(TForm1& w, const QString& name = QStringLiteral("Цех1.dbf")) {
+        const QString path = dataPath(name);
+        writeTable(path, mixedRows());
+        openThroughDialog(w, path);
+        return path;
+    }
+
+    static void openThroughDialog(TForm1& w, const QString& path) {
+        w.OpenDialog1.handler = [path](FileDialog& d) {
+            d.fileName = path;
+            return true;
+        };
+        w.N3->trigger();
+        w.OpenDialog1.handler = nullptr;
+    }
+};
+
+// Values read and written straight in the settings store.
+inline QVariant storedValue(const QString& name) {
+    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
+    s.beginGroup(QStringLiteral("1.0"));
+    return s.value(name);
+}
+
+inline void storeValue(const QString& name, const QVariant& value) {
+    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
+    s.beginGroup(QStringLiteral("1.0"));
+    s.setValue(name, value);
+    s.sync();
+}
