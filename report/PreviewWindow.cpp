@@ -263,30 +263,31 @@ bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
 
 bool PreviewWindow::find(const QString& text) {
     m_needle = text;
-    m_match = {};
-    return findNext();
+    if (m_findEdit->text() != text)
+        m_findEdit->setText(text);
+    return showMatch(m_report.find(text));
 }
 
 bool PreviewWindow::findNext() {
-    if (m_needle.isEmpty())
-        m_needle = m_findEdit->text();
-    if (m_findEdit->text() != m_needle)
-        m_findEdit->setText(m_needle);
-    const TextMatch previous = m_match;
-    const TextMatch match = previous.found() ? m_report.find(m_needle, previous.page, previous.item)
-                                             : m_report.find(m_needle, m_page, -1);
+    if (m_findEdit->text() != m_needle || m_needle.isEmpty())
+        return find(m_findEdit->text());
+    // After a match, go on from it; otherwise from the top of the page shown.
+    return showMatch(m_match.found() ? m_report.find(m_needle, m_match.page, m_match.item)
+                                     : m_report.find(m_needle, m_page, -1));
+}
+
+bool PreviewWindow::showMatch(TextMatch match) {
+    m_match = match;
     if (!match.found()) {
         m_status->setText(QStringLiteral("Текст «%1» не найден.").arg(m_needle));
         m_view->setHighlight(-1);
-        m_match = {};
         return false;
     }
-    m_match = match;
     m_status->clear();
     showPage(match.page);
     m_view->setHighlight(match.item);
-    m_scroll->ensureVisible(m_view->itemRect(match.item).center().x(), m_view->itemRect(match.item).center().y(),
-                            50, 50);
+    const QPoint centre = m_view->itemRect(match.item).center();
+    m_scroll->ensureVisible(centre.x(), centre.y(), 50, 50);
     return true;
 }
 

@@ -63,8 +63,9 @@ public:
     Zoom zoom() const { return m_zoom; }
     double pixelsPerMm() const;
 
-    // Finds from the start (find) or after the current match (findNext); shows the page of the
-    // match and highlights it. False, with a note in the window, when the text is nowhere.
+    // find searches from the start of the report, findNext after the current match (or from the
+    // page shown); both show the page of the match and highlight it. False, with a note in the
+    // window, when the text is nowhere.
     bool find(const QString& text);
     bool findNext();
     TextMatch currentMatch() const { return m_match; }
@@ -81,6 +82,7 @@ private:
     void updateScale();
     void updateControls();
     void zoomChosen(int index);
+    bool showMatch(TextMatch match);
 
     PreparedReport m_report;
     int m_page = 0;
