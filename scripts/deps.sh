@@ -11,6 +11,7 @@ TEST_PACKAGES=(
     clang libclang-rt-14-dev
     python3 python3-dbfread python3-dbf python3-xlrd python3-xlwt python3-olefile
     poppler-utils gnumeric libreoffice-calc-nogui
+    fonts-urw-base35
 )
 
 ensure_packages() {
