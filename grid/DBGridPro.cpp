@@ -505,3 +505,9 @@ void DBGridPro::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     d->refit();
 }
+
+void DBGridPro::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        d->updateHeaderHeight(); // two title lines of the new font
+}
