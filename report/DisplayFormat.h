@@ -15,8 +15,8 @@ struct DisplayFormat {
     enum class Kind : quint8 { Text, Pattern, Fixed };
 
     Kind kind = Kind::Text;
-    QString pattern;             // Pattern only
-    int decimals = 0;            // Fixed only
+    QString pattern;               // Pattern only
+    int decimals = 0;              // Fixed only
     QChar decimalSeparator = u','; // printed reports use the comma whatever the locale
 
     static DisplayFormat text() { return {}; }

@@ -32,14 +32,26 @@ namespace {
 int alignmentFlags(const DrawItem& item, VAlign vAlign) {
     int flags = 0;
     switch (item.hAlign) {
-    case HAlign::Left: flags |= Qt::AlignLeft; break;
-    case HAlign::Center: flags |= Qt::AlignHCenter; break;
-    case HAlign::Right: flags |= Qt::AlignRight; break;
+    case HAlign::Left:
+        flags |= Qt::AlignLeft;
+        break;
+    case HAlign::Center:
+        flags |= Qt::AlignHCenter;
+        break;
+    case HAlign::Right:
+        flags |= Qt::AlignRight;
+        break;
     }
     switch (vAlign) {
-    case VAlign::Top: flags |= Qt::AlignTop; break;
-    case VAlign::Center: flags |= Qt::AlignVCenter; break;
-    case VAlign::Bottom: flags |= Qt::AlignBottom; break;
+    case VAlign::Top:
+        flags |= Qt::AlignTop;
+        break;
+    case VAlign::Center:
+        flags |= Qt::AlignVCenter;
+        break;
+    case VAlign::Bottom:
+        flags |= Qt::AlignBottom;
+        break;
     }
     if (item.wordWrap)
         flags |= Qt::TextWordWrap;

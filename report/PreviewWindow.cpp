@@ -99,10 +99,10 @@ PreviewWindow::PreviewWindow(PreparedReport report, QWidget* parent)
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    m_first = addAction(QStringLiteral("Первая"), QStringLiteral("Первая страница"), QKeySequence(Qt::CTRL | Qt::Key_Home),
-                        [this] { firstPage(); });
-    m_prev = addAction(QStringLiteral("Назад"), QStringLiteral("Предыдущая страница"), QKeySequence(Qt::Key_PageUp),
-                       [this] { previousPage(); });
+    m_first = addAction(QStringLiteral("Первая"), QStringLiteral("Первая страница"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { firstPage(); });
+    m_prev = addAction(QStringLiteral("Назад"), QStringLiteral("Предыдущая страница"),
+                       QKeySequence(Qt::Key_PageUp), [this] { previousPage(); });
     m_pageBox = new QSpinBox(bar);
     m_pageBox->setToolTip(QStringLiteral("Номер страницы"));
     m_pageBox->setKeyboardTracking(false);
@@ -111,10 +111,10 @@ PreviewWindow::PreviewWindow(PreparedReport report, QWidget* parent)
     m_pageTotal = new QLabel(bar);
     bar->addWidget(m_pageTotal);
     connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int v) { showPage(v - 1); });
-    m_next = addAction(QStringLiteral("Вперёд"), QStringLiteral("Следующая страница"), QKeySequence(Qt::Key_PageDown),
-                       [this] { nextPage(); });
-    m_last = addAction(QStringLiteral("Последняя"), QStringLiteral("Последняя страница"), QKeySequence(Qt::CTRL | Qt::Key_End),
-                       [this] { lastPage(); });
+    m_next = addAction(QStringLiteral("Вперёд"), QStringLiteral("Следующая страница"),
+                       QKeySequence(Qt::Key_PageDown), [this] { nextPage(); });
+    m_last = addAction(QStringLiteral("Последняя"), QStringLiteral("Последняя страница"),
+                       QKeySequence(Qt::CTRL | Qt::Key_End), [this] { lastPage(); });
     bar->addSeparator();
 
     m_zoomBox = new QComboBox(bar);
@@ -138,12 +138,13 @@ PreviewWindow::PreviewWindow(PreparedReport report, QWidget* parent)
         else
             find(m_findEdit->text());
     });
-    addAction(QStringLiteral("Найти"), QStringLiteral("Найти текст с начала отчёта"), QKeySequence::Find, [this] {
-        if (m_findEdit->text().isEmpty())
-            m_findEdit->setFocus();
-        else
-            find(m_findEdit->text());
-    });
+    addAction(QStringLiteral("Найти"), QStringLiteral("Найти текст с начала отчёта"), QKeySequence::Find,
+              [this] {
+                  if (m_findEdit->text().isEmpty())
+                      m_findEdit->setFocus();
+                  else
+                      find(m_findEdit->text());
+              });
     addAction(QStringLiteral("Найти далее"), QStringLiteral("Найти следующее место"), QKeySequence::FindNext,
               [this] { findNext(); });
     bar->addSeparator();
@@ -211,7 +212,9 @@ void PreviewWindow::updateControls() {
     m_last->setEnabled(m_page + 1 < count);
 }
 
-double PreviewWindow::pixelsPerMm() const { return m_view->pixelsPerMm(); }
+double PreviewWindow::pixelsPerMm() const {
+    return m_view->pixelsPerMm();
+}
 
 void PreviewWindow::setZoom(Zoom zoom, int percent) {
     m_zoom = zoom;
@@ -314,8 +317,9 @@ void PreviewWindow::saveAs() {
 }
 
 void PreviewWindow::open() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Открыть отчёт"), QString(),
-                                                      QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr);;Все файлы (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Открыть отчёт"), QString(),
+                                     QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr);;Все файлы (*)"));
     if (path.isEmpty())
         return;
     try {
@@ -325,7 +329,9 @@ void PreviewWindow::open() {
     }
 }
 
-void PreviewWindow::loadFile(const QString& path) { setReport(PreparedReport::loadFile(path)); }
+void PreviewWindow::loadFile(const QString& path) {
+    setReport(PreparedReport::loadFile(path));
+}
 
 void showPreview(QWidget* parent, PreparedReport report) {
     PreviewWindow window(std::move(report), parent);

@@ -53,7 +53,7 @@ public:
     void setReport(PreparedReport report);
 
     int currentPage() const { return m_page; } // 0-based
-    void showPage(int page);                    // clamps
+    void showPage(int page);                   // clamps
     void firstPage() { showPage(0); }
     void previousPage() { showPage(m_page - 1); }
     void nextPage() { showPage(m_page + 1); }
@@ -70,9 +70,9 @@ public:
     bool findNext();
     TextMatch currentMatch() const { return m_match; }
 
-    void print();      // the print dialog for this report
-    void saveAs();     // asks for a file name
-    void open();       // asks for a file name; a damaged file is reported and the report kept
+    void print();  // the print dialog for this report
+    void saveAs(); // asks for a file name
+    void open();   // asks for a file name; a damaged file is reported and the report kept
     void loadFile(const QString& path); // throws KvError
 
 protected:

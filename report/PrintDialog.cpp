@@ -14,13 +14,15 @@ namespace report {
 PageListField::PageListField(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Список страниц"));
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(QStringLiteral("Печатать только страницы (номера и диапазоны через запятую):"), this);
+    auto* label =
+        new QLabel(QStringLiteral("Печатать только страницы (номера и диапазоны через запятую):"), this);
     label->setWordWrap(true);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("pageListEdit"));
     m_edit->setPlaceholderText(QStringLiteral("например 1,3,5-12"));
     label->setBuddy(m_edit);
-    auto* hint = new QLabel(QStringLiteral("Пустое поле: страницы выбираются на вкладке диапазона печати."), this);
+    auto* hint =
+        new QLabel(QStringLiteral("Пустое поле: страницы выбираются на вкладке диапазона печати."), this);
     hint->setWordWrap(true);
     layout->addWidget(label);
     layout->addWidget(m_edit);
@@ -28,8 +30,12 @@ PageListField::PageListField(QWidget* parent) : QWidget(parent) {
     layout->addStretch();
 }
 
-QString PageListField::text() const { return m_edit->text(); }
-void PageListField::setText(const QString& text) { m_edit->setText(text); }
+QString PageListField::text() const {
+    return m_edit->text();
+}
+void PageListField::setText(const QString& text) {
+    m_edit->setText(text);
+}
 
 ReportPrintDialog::ReportPrintDialog(QPrinter* printer, int pageCount, int currentPage, QWidget* parent)
     : QPrintDialog(printer, parent), m_pageList(new PageListField), m_pageCount(pageCount),

@@ -38,7 +38,8 @@ public:
         m_data = compile(BandType::MasterData);
         m_footer = compile(BandType::PageFooter);
         if (m_data.band && m_data.height() <= 0)
-            throw KvError(QStringLiteral("В шаблоне отчёта «%1» полоса данных не имеет высоты.").arg(tpl.name));
+            throw KvError(
+                QStringLiteral("В шаблоне отчёта «%1» полоса данных не имеет высоты.").arg(tpl.name));
     }
 
     // With out == nullptr only counts the pages.
@@ -84,8 +85,9 @@ private:
                 if (p.kind != TextPart::Kind::Field)
                     continue;
                 if (p.source.compare(m_source.name(), Qt::CaseInsensitive) != 0)
-                    throw KvError(QStringLiteral("Шаблон отчёта «%1» ссылается на неизвестный источник данных «%2».")
-                                      .arg(m_tpl.name, p.source));
+                    throw KvError(
+                        QStringLiteral("Шаблон отчёта «%1» ссылается на неизвестный источник данных «%2».")
+                            .arg(m_tpl.name, p.source));
                 if (!m_source.hasField(p.field))
                     throw KvError(QStringLiteral("В таблице нет поля «%1», которое печатает отчёт «%2».")
                                       .arg(p.field, m_tpl.name));
@@ -116,10 +118,18 @@ private:
         QString s;
         for (const TextPart& p : co.parts) {
             switch (p.kind) {
-            case TextPart::Kind::Literal: s += p.text; break;
-            case TextPart::Kind::PageNumber: s += QString::number(m_pageNumber); break;
-            case TextPart::Kind::TotalPages: s += QString::number(m_totalPages); break;
-            case TextPart::Kind::Field: s += co.object->format.apply(m_source.value(p.field)); break;
+            case TextPart::Kind::Literal:
+                s += p.text;
+                break;
+            case TextPart::Kind::PageNumber:
+                s += QString::number(m_pageNumber);
+                break;
+            case TextPart::Kind::TotalPages:
+                s += QString::number(m_totalPages);
+                break;
+            case TextPart::Kind::Field:
+                s += co.object->format.apply(m_source.value(p.field));
+                break;
             }
         }
         return s;

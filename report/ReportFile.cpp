@@ -195,7 +195,8 @@ PreparedReport PreparedReport::deserialize(const QByteArray& data) {
     Reader head(data.constData() + 4, data.size() - 4);
     const quint16 version = head.u16();
     if (version != formatVersion)
-        throw KvError(QStringLiteral("Сохранённый отчёт имеет неизвестную версию формата (%1).").arg(version));
+        throw KvError(
+            QStringLiteral("Сохранённый отчёт имеет неизвестную версию формата (%1).").arg(version));
     const quint32 bodySize = head.u32();
     if (qsizetype(bodySize) + 4 != head.remaining())
         damaged();

@@ -17,14 +17,16 @@ std::vector<int> parsePageList(const QString& text, int pageCount) {
         return pages;
     const QPageRanges ranges = QPageRanges::fromString(trimmed);
     if (ranges.isEmpty())
-        throw KvError(QStringLiteral("Не удалось прочитать список страниц «%1». Пример: 1,3,5-12").arg(trimmed));
+        throw KvError(
+            QStringLiteral("Не удалось прочитать список страниц «%1». Пример: 1,3,5-12").arg(trimmed));
     // Keep the order the user wrote, without printing a page twice.
     std::vector<bool> taken(std::size_t(pageCount) + 1, false);
     for (const QString& piece : trimmed.split(u',', Qt::SkipEmptyParts)) {
         const QPageRanges one = QPageRanges::fromString(piece.trimmed());
         for (const QPageRanges::Range& r : one.toRangeList()) {
             if (r.to > pageCount)
-                throw KvError(QStringLiteral("В отчёте нет страницы %1: в нём %2 стр.").arg(r.to).arg(pageCount));
+                throw KvError(
+                    QStringLiteral("В отчёте нет страницы %1: в нём %2 стр.").arg(r.to).arg(pageCount));
             for (int p = r.from; p <= r.to; ++p) {
                 if (!taken[std::size_t(p)]) {
                     taken[std::size_t(p)] = true;
@@ -65,7 +67,8 @@ QPageLayout pageLayoutOf(const PreparedReport& report) {
 void printReport(const PreparedReport& report, QPagedPaintDevice& device, const PrintJob& job) {
     for (int p : job.pages)
         if (p < 1 || p > report.pageCount())
-            throw KvError(QStringLiteral("В отчёте нет страницы %1: в нём %2 стр.").arg(p).arg(report.pageCount()));
+            throw KvError(
+                QStringLiteral("В отчёте нет страницы %1: в нём %2 стр.").arg(p).arg(report.pageCount()));
     const std::vector<int> seq = job.sequence(report.pageCount());
     QPainter painter;
     if (!painter.begin(&device))

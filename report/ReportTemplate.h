@@ -53,7 +53,7 @@ struct Band {
 struct PageSetup {
     QSizeF paper{297, 210}; // as laid out, so landscape A4 is 297 wide
     bool landscape = true;
-    int paperSizeCode = 9;  // A4
+    int paperSizeCode = 9; // A4
     QMarginsF margins{6.9, 20.0, 6.9, 6.9};
 };
 

@@ -12,8 +12,8 @@ namespace cli {
 namespace {
 
 [[noreturn]] void usage() {
-    throw KvError(
-        QStringLiteral("Использование: kvarnel-ld5 report ТАБЛИЦА.dbf --mode N ОТЧЁТ.pdf [--sort ПОЛЕ[:desc]]"));
+    throw KvError(QStringLiteral(
+        "Использование: kvarnel-ld5 report ТАБЛИЦА.dbf --mode N ОТЧЁТ.pdf [--sort ПОЛЕ[:desc]]"));
 }
 
 } // namespace

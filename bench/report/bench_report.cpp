@@ -20,8 +20,11 @@ void fillTable(const QString& path, int rows) {
     for (int i = 1; i <= rows; ++i) {
         t.append();
         t.setValue(QStringLiteral("N"), qint64(i % 10000));
-        t.setValue(QStringLiteral("DATE"), QStringLiteral("%1.05.2024").arg(1 + i % 28, 2, 10, QLatin1Char('0')));
-        t.setValue(QStringLiteral("TIME"), QStringLiteral("12:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')));
+        t.setValue(QStringLiteral("DATE"),
+                   QStringLiteral("%1.05.2024").arg(1 + i % 28, 2, 10, QLatin1Char('0')));
+        t.setValue(QStringLiteral("TIME"), QStringLiteral("12:%1:%2")
+                                               .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                                               .arg(i % 60, 2, 10, QLatin1Char('0')));
         t.setValue(QStringLiteral("MODE"), qint64(0));
         t.setValue(QStringLiteral("A"), 1.0 + (i % 997) / 100.0);
         t.setValue(QStringLiteral("F"), 10.0 + (i % 313));
@@ -75,11 +78,12 @@ int main(int argc, char** argv) {
     const qint64 saveLoadMs = timer.elapsed();
 
     std::printf("report over %d rows: %d pages\n", rows, prepared.pageCount());
-    std::printf("  preparation (frReport1, record order): %lld ms (goal 1500 ms)\n", static_cast<long long>(prepareMs));
+    std::printf("  preparation (frReport1, record order): %lld ms (goal 1500 ms)\n",
+                static_cast<long long>(prepareMs));
     std::printf("  preparation (sorted by A, descending): %lld ms\n", static_cast<long long>(sortedMs));
     std::printf("  PDF writing: %lld ms (goal 3000 ms), %lld bytes\n", static_cast<long long>(pdfMs),
                 static_cast<long long>(QFileInfo(pdf).size()));
-    std::printf("  save + load of the prepared report: %lld ms, %lld bytes\n", static_cast<long long>(saveLoadMs),
-                static_cast<long long>(saved.size()));
+    std::printf("  save + load of the prepared report: %lld ms, %lld bytes\n",
+                static_cast<long long>(saveLoadMs), static_cast<long long>(saved.size()));
     return back.pageCount() == prepared.pageCount() && sorted.pageCount() == prepared.pageCount() ? 0 : 1;
 }

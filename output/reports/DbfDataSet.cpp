@@ -15,14 +15,24 @@ DbfDataSet::~DbfDataSet() {
         m_table.goToRecNo(m_savedRecNo);
 }
 
-bool DbfDataSet::hasField(const QString& field) const { return m_table.fieldIndex(field) >= 0; }
+bool DbfDataSet::hasField(const QString& field) const {
+    return m_table.fieldIndex(field) >= 0;
+}
 
-void DbfDataSet::first() { m_table.first(); }
+void DbfDataSet::first() {
+    m_table.first();
+}
 
-bool DbfDataSet::eof() const { return m_table.eof(); }
+bool DbfDataSet::eof() const {
+    return m_table.eof();
+}
 
-void DbfDataSet::next() { m_table.next(); }
+void DbfDataSet::next() {
+    m_table.next();
+}
 
-QVariant DbfDataSet::value(const QString& field) const { return m_table.value(field); }
+QVariant DbfDataSet::value(const QString& field) const {
+    return m_table.value(field);
+}
 
 } // namespace reports

@@ -55,8 +55,12 @@ TextObject tableCell(const Column& c, double height, const QString& text, FontSp
     return o;
 }
 
-DisplayFormat text() { return DisplayFormat::text(); }
-DisplayFormat picture(const char* p) { return DisplayFormat::picture(QString::fromLatin1(p)); }
+DisplayFormat text() {
+    return DisplayFormat::text();
+}
+DisplayFormat picture(const char* p) {
+    return DisplayFormat::picture(QString::fromLatin1(p));
+}
 
 ReportTemplate build(const QString& name, const QString& modeTitle, const std::vector<Column>& columns) {
     ReportTemplate t;
@@ -85,7 +89,8 @@ ReportTemplate build(const QString& name, const QString& modeTitle, const std::v
     Band data{BandType::MasterData, dataHeight, {}};
     for (const Column& c : columns) {
         header.objects.push_back(tableCell(c, headerHeight, c.heading, arial(c.headingSize, true)));
-        TextObject cell = tableCell(c, dataHeight, QStringLiteral("[Dbf1.\"%1\"]").arg(c.field), arial(10, false));
+        TextObject cell =
+            tableCell(c, dataHeight, QStringLiteral("[Dbf1.\"%1\"]").arg(c.field), arial(10, false));
         cell.format = c.format;
         data.objects.push_back(cell);
     }
@@ -128,7 +133,8 @@ ReportTemplate frReport1() {
 
 ReportTemplate frReport2() {
     auto columns = commonColumns(picture("00.000"), picture("000.000"));
-    columns.push_back({161.1, 26.6, QStringLiteral("Порог\nf, Гц"), QStringLiteral("TR_F"), picture("000.0"), 10});
+    columns.push_back(
+        {161.1, 26.6, QStringLiteral("Порог\nf, Гц"), QStringLiteral("TR_F"), picture("000.0"), 10});
     columns.push_back(
         {187.7, 26.6, QStringLiteral("Порог\na, м/кв.с"), QStringLiteral("TR_A"), picture("000.0"), 10});
     columns.push_back({214.3, 75.4, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
@@ -145,9 +151,12 @@ ReportTemplate frReport3() {
 
 ReportTemplate templateForMode(int mode) {
     switch (mode) {
-    case 0: return frReport1();
-    case 1: return frReport2();
-    case 2: return frReport3();
+    case 0:
+        return frReport1();
+    case 1:
+        return frReport2();
+    case 2:
+        return frReport3();
     }
     throw KvError(QStringLiteral("Нет отчёта для режима %1: режимы 0, 1 и 2.").arg(mode));
 }

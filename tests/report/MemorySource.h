@@ -15,7 +15,9 @@ public:
     int walks() const { return m_walks; }
 
     QString name() const override { return m_name; }
-    bool hasField(const QString& field) const override { return m_fields.contains(field, Qt::CaseInsensitive); }
+    bool hasField(const QString& field) const override {
+        return m_fields.contains(field, Qt::CaseInsensitive);
+    }
     void first() override {
         m_pos = 0;
         ++m_walks;

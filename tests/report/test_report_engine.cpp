@@ -35,8 +35,10 @@ ReportTemplate sampleTemplate(double dataHeight = 5.5) {
     ReportTemplate t;
     t.name = QStringLiteral("sample");
     Band title{BandType::ReportTitle, 17.7, {cell(6.9, 60, 17.7, QStringLiteral("Титул"), false)}};
-    Band header{BandType::PageHeader, 11.1,
-                {cell(6.9, 20, 11.1, QStringLiteral("Номер")), cell(26.9, 100, 11.1, QStringLiteral("Текст"))}};
+    Band header{
+        BandType::PageHeader,
+        11.1,
+        {cell(6.9, 20, 11.1, QStringLiteral("Номер")), cell(26.9, 100, 11.1, QStringLiteral("Текст"))}};
     Band data{BandType::MasterData,
               dataHeight,
               {cell(6.9, 20, dataHeight, QStringLiteral("[Src.\"ID\"]")),
@@ -144,7 +146,8 @@ void ReportEngineTest::formats_data() {
     QTest::newRow("rounds half up") << s << QVariant(0.0005) << "00,001";
     QTest::newRow("rounding carries") << s << QVariant(9.9996) << "10,000";
     QTest::newRow("carry adds a digit") << s << QVariant(99.9995) << "100,000";
-    QTest::newRow("2.675 as written") << DisplayFormat::picture(QStringLiteral("0.00")) << QVariant(2.675) << "2,68";
+    QTest::newRow("2.675 as written")
+        << DisplayFormat::picture(QStringLiteral("0.00")) << QVariant(2.675) << "2,68";
     QTest::newRow("negative") << s << QVariant(-1.5) << "-01,500";
     QTest::newRow("negative rounds to zero") << s << QVariant(-0.0001) << "00,000";
     QTest::newRow("number as text") << s << QVariant(QStringLiteral(" 1.5")) << "01,500";
@@ -152,7 +155,8 @@ void ReportEngineTest::formats_data() {
     QTest::newRow("null fixed") << fixed << QVariant() << "";
     QTest::newRow("blank text number") << s << QVariant(QStringLiteral("  ")) << "";
     QTest::newRow("text whole number") << DisplayFormat::text() << QVariant(qint64(1440)) << "1440";
-    QTest::newRow("text unchanged") << DisplayFormat::text() << QVariant(QStringLiteral("насос №2")) << "насос №2";
+    QTest::newRow("text unchanged") << DisplayFormat::text() << QVariant(QStringLiteral("насос №2"))
+                                    << "насос №2";
     QTest::newRow("text decimal") << DisplayFormat::text() << QVariant(2.5) << "2.5";
     QTest::newRow("text null") << DisplayFormat::text() << QVariant() << "";
 }
@@ -174,12 +178,18 @@ void ReportEngineTest::badPictureIsRefused() {
 void ReportEngineTest::expressions_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parts");
-    QTest::newRow("literal") << "Примечание" << "L:Примечание";
-    QTest::newRow("field") << "[Dbf1.\"COMMENT\"]" << "F:Dbf1.COMMENT";
-    QTest::newRow("spaces inside") << "[ Dbf1 . \"TR_A\" ]" << "F:Dbf1.TR_A";
-    QTest::newRow("page line") << "Стр. [PAGE#] из [TOTALPAGES]" << "L:Стр. |P|L: из |T";
-    QTest::newRow("mixed") << "N=[Dbf1.\"N\"]!" << "L:N=|F:Dbf1.N|L:!";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("literal") << "Примечание"
+                             << "L:Примечание";
+    QTest::newRow("field") << "[Dbf1.\"COMMENT\"]"
+                           << "F:Dbf1.COMMENT";
+    QTest::newRow("spaces inside") << "[ Dbf1 . \"TR_A\" ]"
+                                   << "F:Dbf1.TR_A";
+    QTest::newRow("page line") << "Стр. [PAGE#] из [TOTALPAGES]"
+                               << "L:Стр. |P|L: из |T";
+    QTest::newRow("mixed") << "N=[Dbf1.\"N\"]!"
+                           << "L:N=|F:Dbf1.N|L:!";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void ReportEngineTest::expressions() {
@@ -188,10 +198,18 @@ void ReportEngineTest::expressions() {
     QStringList got;
     for (const TextPart& p : parseText(text)) {
         switch (p.kind) {
-        case TextPart::Kind::Literal: got << "L:" + p.text; break;
-        case TextPart::Kind::Field: got << "F:" + p.source + "." + p.field; break;
-        case TextPart::Kind::PageNumber: got << "P"; break;
-        case TextPart::Kind::TotalPages: got << "T"; break;
+        case TextPart::Kind::Literal:
+            got << "L:" + p.text;
+            break;
+        case TextPart::Kind::Field:
+            got << "F:" + p.source + "." + p.field;
+            break;
+        case TextPart::Kind::PageNumber:
+            got << "P";
+            break;
+        case TextPart::Kind::TotalPages:
+            got << "T";
+            break;
         }
     }
     QCOMPARE(got.join(u'|'), parts);
@@ -390,7 +408,8 @@ void ReportEngineTest::pageList_data() {
     QTest::addColumn<int>("pageCount");
     QTest::addColumn<QList<int>>("pages");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("list and range") << "1,3,5-12" << 12 << QList<int>{1, 3, 5, 6, 7, 8, 9, 10, 11, 12} << true;
+    QTest::newRow("list and range") << "1,3,5-12" << 12 << QList<int>{1, 3, 5, 6, 7, 8, 9, 10, 11, 12}
+                                    << true;
     QTest::newRow("empty means all") << "" << 5 << QList<int>{} << true;
     QTest::newRow("blanks") << " 2 , 4 " << 5 << QList<int>{2, 4} << true;
     QTest::newRow("written order") << "3,1" << 5 << QList<int>{3, 1} << true;

@@ -181,8 +181,8 @@ void ReportPreviewTest::printDialogReadsOurPageList_data() {
     QTest::addColumn<int>("range");
     QTest::addColumn<QList<int>>("pages");
     QTest::newRow("our list") << "1,3" << int(QAbstractPrintDialog::AllPages) << QList<int>{1, 3};
-    QTest::newRow("our list wins over the range") << "2-3" << int(QAbstractPrintDialog::CurrentPage)
-                                                  << QList<int>{2, 3};
+    QTest::newRow("our list wins over the range")
+        << "2-3" << int(QAbstractPrintDialog::CurrentPage) << QList<int>{2, 3};
     QTest::newRow("all") << "" << int(QAbstractPrintDialog::AllPages) << QList<int>{};
     QTest::newRow("current page") << "" << int(QAbstractPrintDialog::CurrentPage) << QList<int>{2};
 }

@@ -23,9 +23,12 @@ const TextObject* objectAt(const Band& band, double left) {
 
 QString describe(const DisplayFormat& f) {
     switch (f.kind) {
-    case DisplayFormat::Kind::Text: return QStringLiteral("text");
-    case DisplayFormat::Kind::Pattern: return QStringLiteral("pattern ") + f.pattern;
-    case DisplayFormat::Kind::Fixed: return QStringLiteral("fixed %1").arg(f.decimals);
+    case DisplayFormat::Kind::Text:
+        return QStringLiteral("text");
+    case DisplayFormat::Kind::Pattern:
+        return QStringLiteral("pattern ") + f.pattern;
+    case DisplayFormat::Kind::Fixed:
+        return QStringLiteral("fixed %1").arg(f.decimals);
     }
     return {};
 }
@@ -90,24 +93,35 @@ void ReportTemplatesTest::columns_data() {
     QTest::addColumn<QString>("format");
     for (int mode = 0; mode < 3; ++mode) {
         const QByteArray m = "frReport" + QByteArray::number(mode + 1) + " ";
-        QTest::newRow(m + "N") << mode << 6.9 << 16.9 << "N" << 12.0 << "N" << "text";
-        QTest::newRow(m + "DATE") << mode << 23.8 << 24.4 << "Дата" << 12.0 << "DATE" << "text";
-        QTest::newRow(m + "TIME") << mode << 48.2 << 20.0 << "Время" << 12.0 << "TIME" << "text";
+        QTest::newRow(m + "N") << mode << 6.9 << 16.9 << "N" << 12.0 << "N"
+                               << "text";
+        QTest::newRow(m + "DATE") << mode << 23.8 << 24.4 << "Дата" << 12.0 << "DATE"
+                                  << "text";
+        QTest::newRow(m + "TIME") << mode << 48.2 << 20.0 << "Время" << 12.0 << "TIME"
+                                  << "text";
         QTest::newRow(m + "A") << mode << 68.2 << 25.2 << "a, м/кв.с" << 12.0 << "A"
                                << (mode == 2 ? "fixed 3" : "pattern 00.000");
         QTest::newRow(m + "F") << mode << 93.4 << 22.2 << "f, Гц" << 12.0 << "F"
                                << (mode == 2 ? "pattern 00.000" : "pattern 000.000");
-        QTest::newRow(m + "V") << mode << 115.6 << 23.3 << "V, мм/с" << 12.0 << "V" << "pattern 00.000";
-        QTest::newRow(m + "S") << mode << 138.9 << 22.2 << "S, мм" << 12.0 << "S" << "pattern 00.000";
+        QTest::newRow(m + "V") << mode << 115.6 << 23.3 << "V, мм/с" << 12.0 << "V"
+                               << "pattern 00.000";
+        QTest::newRow(m + "S") << mode << 138.9 << 22.2 << "S, мм" << 12.0 << "S"
+                               << "pattern 00.000";
     }
-    QTest::newRow("frReport1 COMMENT") << 0 << 161.1 << 128.6 << "Примечание" << 12.0 << "COMMENT" << "text";
-    QTest::newRow("frReport2 TR_F") << 1 << 161.1 << 26.6 << "Порог\nf, Гц" << 10.0 << "TR_F" << "pattern 000.0";
+    QTest::newRow("frReport1 COMMENT") << 0 << 161.1 << 128.6 << "Примечание" << 12.0 << "COMMENT"
+                                       << "text";
+    QTest::newRow("frReport2 TR_F") << 1 << 161.1 << 26.6 << "Порог\nf, Гц" << 10.0 << "TR_F"
+                                    << "pattern 000.0";
     QTest::newRow("frReport2 TR_A") << 1 << 187.7 << 26.6 << "Порог\na, м/кв.с" << 10.0 << "TR_A"
                                     << "pattern 000.0";
-    QTest::newRow("frReport2 COMMENT") << 1 << 214.3 << 75.4 << "Примечание" << 12.0 << "COMMENT" << "text";
-    QTest::newRow("frReport3 T") << 2 << 161.1 << 33.0 << "Длительность, мин" << 10.0 << "T" << "text";
-    QTest::newRow("frReport3 DT") << 2 << 194.1 << 26.6 << "Интервал, с" << 10.0 << "DT" << "text";
-    QTest::newRow("frReport3 COMMENT") << 2 << 220.7 << 69.0 << "Примечание" << 12.0 << "COMMENT" << "text";
+    QTest::newRow("frReport2 COMMENT") << 1 << 214.3 << 75.4 << "Примечание" << 12.0 << "COMMENT"
+                                       << "text";
+    QTest::newRow("frReport3 T") << 2 << 161.1 << 33.0 << "Длительность, мин" << 10.0 << "T"
+                                 << "text";
+    QTest::newRow("frReport3 DT") << 2 << 194.1 << 26.6 << "Интервал, с" << 10.0 << "DT"
+                                  << "text";
+    QTest::newRow("frReport3 COMMENT") << 2 << 220.7 << 69.0 << "Примечание" << 12.0 << "COMMENT"
+                                       << "text";
 }
 
 void ReportTemplatesTest::columns() {
@@ -200,21 +214,19 @@ void ReportTemplatesTest::cellValues_data() {
     QTest::addColumn<double>("a");
     QTest::addColumn<QStringList>("expected");
     // A_SR, V_SR, S_SR and TR_A_SR hold other values: the report must not print them.
-    QTest::newRow("operative") << 0 << 1.5
-                               << QStringList{"1", "02.03.2024", "10:01:00", "01,500", "051,000", "02,250", "00,125",
-                                              "насос"};
-    QTest::newRow("operative, above 99.999") << 0 << 123.456
-                                             << QStringList{"1", "02.03.2024", "10:01:00", "123,456", "051,000",
-                                                            "02,250", "00,125", "насос"};
-    QTest::newRow("standby thresholds") << 1 << 1.5
-                                        << QStringList{"1", "02.03.2024", "10:01:00", "01,500", "051,000", "02,250",
-                                                       "00,125", "123,4", "002,6", "насос"};
-    QTest::newRow("observation fixed point") << 2 << 1.5
-                                             << QStringList{"1", "02.03.2024", "10:01:00", "1,500", "51,000",
-                                                            "02,250", "00,125", "30", "15", "насос"};
-    QTest::newRow("empty acceleration") << 0 << 0.0
-                                        << QStringList{"1", "02.03.2024", "10:01:00", "", "051,000", "02,250",
-                                                       "00,125", "насос"};
+    QTest::newRow("operative") << 0 << 1.5 << QStringList{"1",       "02.03.2024", "10:01:00", "01,500",
+                                                          "051,000", "02,250",     "00,125",   "насос"};
+    QTest::newRow("operative, above 99.999")
+        << 0 << 123.456
+        << QStringList{"1", "02.03.2024", "10:01:00", "123,456", "051,000", "02,250", "00,125", "насос"};
+    QTest::newRow("standby thresholds")
+        << 1 << 1.5 << QStringList{"1",      "02.03.2024", "10:01:00", "01,500", "051,000",
+                                   "02,250", "00,125",     "123,4",    "002,6",  "насос"};
+    QTest::newRow("observation fixed point")
+        << 2 << 1.5 << QStringList{"1",      "02.03.2024", "10:01:00", "1,500", "51,000",
+                                   "02,250", "00,125",     "30",       "15",    "насос"};
+    QTest::newRow("empty acceleration")
+        << 0 << 0.0 << QStringList{"1", "02.03.2024", "10:01:00", "", "051,000", "02,250", "00,125", "насос"};
 }
 
 void ReportTemplatesTest::cellValues() {
@@ -305,20 +317,24 @@ void ReportTemplatesTest::commandLineWritesThePdf() {
     writeMeasurementTable(path, rows);
     const QString pdf = m_dir.filePath(QStringLiteral("standby.pdf"));
     QString err;
-    QCOMPARE(runApp({QStringLiteral("report"), path, QStringLiteral("--mode"), QStringLiteral("1"), pdf}, &err), 0);
+    QCOMPARE(
+        runApp({QStringLiteral("report"), path, QStringLiteral("--mode"), QStringLiteral("1"), pdf}, &err),
+        0);
     const QStringList pages = pdfPagesText(pdf);
     QCOMPARE(pages.size(), 2); // 40 rows: 27 + 13
     for (int p = 0; p < 2; ++p) {
         const QString& text = pages[p];
         QCOMPARE(text.contains(QStringLiteral("Кварнел-ЛД5")), p == 0);
         QCOMPARE(text.contains(QStringLiteral("Ждущий режим")), p == 0);
-        for (const char* h : {"Дата", "Время", "a, м/кв.с", "f, Гц", "V, мм/с", "S, мм", "Порог", "Примечание"})
+        for (const char* h :
+             {"Дата", "Время", "a, м/кв.с", "f, Гц", "V, мм/с", "S, мм", "Порог", "Примечание"})
             QVERIFY2(text.contains(QString::fromUtf8(h)), h);
         QVERIFY(text.contains(QStringLiteral("Стр. %1 из 2").arg(p + 1)));
         QVERIFY(!text.contains(QStringLiteral("08,500"))); // the operative row is not in this view
     }
     static const QRegularExpression row(
-        QStringLiteral(R"(^\s*3\s+04\.03\.2024\s+10:03:00\s+01,500\s+053,000\s+02,250\s+00,125\s+123,4\s+002,6\s+подшипник\s*$)"),
+        QStringLiteral(
+            R"(^\s*3\s+04\.03\.2024\s+10:03:00\s+01,500\s+053,000\s+02,250\s+00,125\s+123,4\s+002,6\s+подшипник\s*$)"),
         QRegularExpression::MultilineOption);
     QVERIFY2(row.match(pages[0]).hasMatch(), qPrintable(pages[0]));
 }
@@ -328,12 +344,18 @@ void ReportTemplatesTest::commandLineSortsAndRefuses_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("firstN");
     QTest::addColumn<QString>("message");
-    QTest::newRow("record order") << QStringList{"--mode", "0"} << 0 << "1" << "";
-    QTest::newRow("sorted by F descending") << QStringList{"--mode", "0", "--sort", "F:desc"} << 0 << "9" << "";
-    QTest::newRow("sorted by F ascending") << QStringList{"--mode", "0", "--sort", "f"} << 0 << "1" << "";
-    QTest::newRow("unknown mode") << QStringList{"--mode", "3"} << 1 << "" << "Режим";
-    QTest::newRow("no mode") << QStringList{} << 1 << "" << "Использование";
-    QTest::newRow("unknown sort field") << QStringList{"--mode", "0", "--sort", "XYZ"} << 1 << "" << "XYZ";
+    QTest::newRow("record order") << QStringList{"--mode", "0"} << 0 << "1"
+                                  << "";
+    QTest::newRow("sorted by F descending") << QStringList{"--mode", "0", "--sort", "F:desc"} << 0 << "9"
+                                            << "";
+    QTest::newRow("sorted by F ascending") << QStringList{"--mode", "0", "--sort", "f"} << 0 << "1"
+                                           << "";
+    QTest::newRow("unknown mode") << QStringList{"--mode", "3"} << 1 << ""
+                                  << "Режим";
+    QTest::newRow("no mode") << QStringList{} << 1 << ""
+                             << "Использование";
+    QTest::newRow("unknown sort field") << QStringList{"--mode", "0", "--sort", "XYZ"} << 1 << ""
+                                        << "XYZ";
 }
 
 void ReportTemplatesTest::commandLineSortsAndRefuses() {
