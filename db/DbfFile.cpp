@@ -25,6 +25,14 @@ bool lockForWriting(int fd) {
 
 QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
 
+// Non-blocking so that a named pipe given as a table cannot hang the open; size() then refuses it.
+int openFile(const QString& path, int flags) {
+    int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 [[noreturn]] void fail(const QString& what, const QString& path, int error) {
     throw KvError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), systemError(error)));
 }
@@ -48,7 +56,7 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::openExclusive(const QString& path) {
-    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    int fd = openFile(path, O_RDWR);
     if (fd < 0) {
         if (errno == ENOENT)
             throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));
@@ -65,7 +73,7 @@ File File::openExclusive(const QString& path) {
 }
 
 File File::openReadOnly(const QString& path) {
-    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    int fd = openFile(path, O_RDONLY);
     if (fd < 0) {
         if (errno == ENOENT)
             throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));

@@ -32,11 +32,25 @@ FilterTerm dbf::parseFilter(const QString& expression) {
     return term;
 }
 
+namespace {
+
+// The filter must name a numeric field of the open table.
+void checkFilterField(const DbfTable& table, const FilterTerm& term, const QString& expression) {
+    const int f = table.fieldIndex(term.field);
+    if (f < 0)
+        throw KvError(QStringLiteral("В таблице нет поля «%1» для фильтра.").arg(term.field));
+    if (table.fields()[size_t(f)].type != 'N')
+        throw KvError(QStringLiteral("Поле «%1» не числовое, фильтр «%2» к нему неприменим.").arg(term.field, expression));
+}
+
+} // namespace
+
 void DbfTable::setFilter(const QString& expression) {
     if (d->filterOn) {
         const FilterTerm term = parseFilter(expression);
-        if (d->open && fieldIndex(term.field) < 0)
-            throw KvError(QStringLiteral("В таблице нет поля «%1» для фильтра.").arg(term.field));
+        if (d->open)
+            checkFilterField(*this, term, expression);
+        post();
     }
     d->filterText = expression;
     d->dirty = true;
@@ -47,17 +61,10 @@ QString DbfTable::filter() const { return d->filterText; }
 void DbfTable::setFiltered(bool on) {
     if (on) {
         const FilterTerm term = parseFilter(d->filterText);
-        if (d->open) {
-            const int f = fieldIndex(term.field);
-            if (f < 0)
-                throw KvError(QStringLiteral("В таблице нет поля «%1» для фильтра.").arg(term.field));
-            if (d->layout.fields[size_t(f)].type != 'N')
-                throw KvError(QStringLiteral("Поле «%1» не числовое, фильтр «%2» к нему неприменим.")
-                                  .arg(term.field, d->filterText));
-        }
+        if (d->open)
+            checkFilterField(*this, term, d->filterText);
     }
-    if (d->open)
-        post();
+    post();
     d->filterOn = on;
     d->dirty = true;
 }

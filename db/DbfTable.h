@@ -62,8 +62,11 @@ public:
     void last();
     void next();
     void prior();
+    // next() from the last record goes past it (eof, no current record); prior() from the first
+    // goes before it (bof, no current record): both loops `for (first(); !eof(); next())` and
+    // `for (last(); !bof(); prior())` visit every visible record once.
     bool eof() const; // past the last visible record (also true when none is visible)
-    bool bof() const;
+    bool bof() const; // before the first visible record (also true when none is visible)
     int recordCount() const;    // visible records
     int physicalCount() const;  // records in the file, deleted ones included
     int position() const;       // 0-based position of the current record among the visible, -1 if none
@@ -71,6 +74,7 @@ public:
     int recNo() const;          // 1-based physical number of the current record, 0 if none
     bool goToRecNo(int recNo);  // false when that record is not visible
     void refresh();             // re-reads the file and rebuilds the visible list, keeping recNo if possible
+                                // (a reader sees what another program appended meanwhile)
 
     // --- values of the current record ---
     // N fields without decimals read as qint64 (int), with decimals as double; C fields as QString
@@ -80,7 +84,9 @@ public:
     bool isNull(const QString& field) const;
     // A null QVariant (or an empty string for C) writes blanks. Refuses, with an error naming the
     // field, a number that does not fit its width and a text outside the table's code page or
-    // longer than the field.
+    // longer than the field; a refused value leaves the field as it was. A fraction is refused in
+    // a field without decimals. N fields take integers, doubles and number texts ("2.5").
+    // In state Browse, setValue starts edit() on the current record itself.
     void setValue(int field, const QVariant& value);
     void setValue(const QString& field, const QVariant& value);
 
@@ -88,8 +94,10 @@ public:
     void append();       // a new blank record, current, state Append (written by post)
     void edit();         // state Edit on the current record
     void post();         // writes the record and, for an append, the header count at once
+                         // (navigation, filter and index changes and close() post a pending edit)
     void cancel();
     void deleteRecord(); // marks the current record deleted; the next visible one becomes current
+                         // (the one before it when it was the last)
     bool isDeleted() const;
     void pack();         // removes deleted records; written beside and renamed over the file
 
@@ -101,9 +109,13 @@ public:
 
     // --- indexes in the production index file <base>.mdx ---
     // Text keys order by Windows-1251 byte value; numbers numerically, with no value first.
+    // Descending reverses the key order (no value last); equal keys always keep physical order.
+    // The index follows appends and edits at once. addIndex replaces an index of the same name
+    // and does not select it; on a ReadOnly open indexes live in memory only.
     void addIndex(const QString& name, const QString& field, bool descending);
     void deleteIndex(const QString& name);    // throws when there is no such index
-    void selectIndex(const QString& name);    // empty name: physical order
+    void selectIndex(const QString& name);    // empty name: physical order; unknown name: throws
+                                              // while open, kept for the next open when closed
     QString currentIndex() const;
     std::vector<QString> indexNames() const;
     void regenerateIndexes();

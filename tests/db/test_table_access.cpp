@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -219,6 +220,11 @@ private slots:
             return;
         }
         t.setFiltered(true);
+        QCOMPARE(t.recordCount(), count);
+        // A bad expression while filtering is on is refused and the old one stays.
+        QVERIFY_THROWS_EXCEPTION(KvError, t.setFilter(QStringLiteral("MODE<>1")));
+        QVERIFY_THROWS_EXCEPTION(KvError, t.setFilter(QStringLiteral("COMMENT=1")));
+        QCOMPARE(t.filter(), expression);
         QCOMPARE(t.recordCount(), count);
         for (t.first(); !t.eof(); t.next())
             QCOMPARE(t.value("MODE").toInt() % 3, t.value("N").toInt() % 3 == 0 ? 2 : t.value("N").toInt() % 3 - 1);
@@ -633,6 +639,10 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(KvError, t.open(path(QStringLiteral("nowhere.dbf"))));
         QVERIFY_THROWS_EXCEPTION(KvError, t.open(m_dir.path(), DbfTable::Access::ReadOnly));
         QVERIFY_THROWS_EXCEPTION(KvError, MeasurementTable::createFile(path(QStringLiteral("no/such/dir.dbf"))));
+        const QString fifo = path(QStringLiteral("pipe.dbf"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY_THROWS_EXCEPTION(KvError, t.open(fifo, DbfTable::Access::ReadOnly));
+        QVERIFY_THROWS_EXCEPTION(KvError, t.open(fifo));
         QVERIFY(!t.isOpen());
     }
 
