@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -62,14 +63,15 @@ DisplayFormat DisplayFormat::picture(const QString& pattern) {
 DisplayFormat DisplayFormat::fixed(int decimals) {
     DisplayFormat f;
     f.kind = Kind::Fixed;
-    f.decimals = decimals;
+    f.decimals = std::clamp(decimals, 0, 15);
     return f;
 }
 
 QString formatNumber(double value, int minIntegerDigits, int decimals, QChar separator) {
     // The shortest text that reads back as the value is what the table file held; rounding that
     // decimal text (not the binary double) makes 0.0005 print as 0.001 as a person would expect.
-    std::array<char, 64> shortest{};
+    // Room for the largest double written out in full.
+    std::array<char, 400> shortest{};
     auto res = std::to_chars(shortest.data(), shortest.data() + shortest.size(), std::abs(value),
                              std::chars_format::fixed);
     std::string digits(shortest.data(), res.ptr);

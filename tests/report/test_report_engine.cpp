@@ -101,6 +101,7 @@ private slots:
 
     void formats_data();
     void formats();
+    void hugeValueIsWrittenOut();
     void badPictureIsRefused();
     void expressions_data();
     void expressions();
@@ -166,6 +167,14 @@ void ReportEngineTest::formats() {
     QFETCH(QVariant, value);
     QFETCH(QString, expected);
     QCOMPARE(format.apply(value), expected);
+}
+
+void ReportEngineTest::hugeValueIsWrittenOut() {
+    // Far wider than any cell, but whole: every digit of the number before the comma.
+    const QString s = DisplayFormat::fixed(3).apply(1e100);
+    QCOMPARE(s.size(), 101 + 4);
+    QVERIFY(s.startsWith(QStringLiteral("10000000000000000")));
+    QVERIFY(s.endsWith(QStringLiteral(",000")));
 }
 
 void ReportEngineTest::badPictureIsRefused() {
