@@ -1,8 +1,8 @@
 #include "output/export/ExcelExport.h"
 
-#include "core/Cp1251.h"
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "output/xls/Cp1251Table.h"
 #include "output/xls/TvteExcelWriter.h"
 #include "output/xls/XlsWorkbook.h"
 
@@ -47,11 +47,11 @@ std::vector<Column> columnsOf(int mode) {
 
 // Table texts come from Windows-1251, so they go back without loss.
 QByteArray text8(const QString& text) {
-    if (auto bytes = cp1251::tryEncode(text))
+    if (auto bytes = xls_text::encode(text))
         return *bytes;
     QByteArray out;
     for (QChar c : text)
-        out.append(cp1251::tryEncode(QString(c)).value_or(QByteArray("?")));
+        out.append(xls_text::encode(QString(c)).value_or(QByteArray("?")));
     return out;
 }
 

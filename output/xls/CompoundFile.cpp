@@ -17,9 +17,15 @@
 
 namespace {
 
-QString gsfMessage(GsfOutput* output) {
-    const GError* e = output ? gsf_output_error(output) : nullptr;
-    return e && e->message ? QString::fromUtf8(e->message) : QStringLiteral("ошибка ввода-вывода");
+// The error of the first output that has one: a child stream learns of a failed write of
+// the file beneath it only through that file.
+QString gsfMessage(GsfOutput* output, GsfOutput* sink = nullptr) {
+    for (GsfOutput* o : {output, sink}) {
+        const GError* e = o ? gsf_output_error(o) : nullptr;
+        if (e && e->message)
+            return QString::fromUtf8(e->message);
+    }
+    return QStringLiteral("ошибка ввода-вывода");
 }
 
 [[noreturn]] void throwWriteError(const QString& path, const QString& reason) {
@@ -28,26 +34,27 @@ QString gsfMessage(GsfOutput* output) {
 
 class GsfStream final : public StorageStream {
 public:
-    GsfStream(GsfOutput* out, QString path) : m_out(out), m_path(std::move(path)) {}
+    GsfStream(GsfOutput* out, GsfOutput* sink, QString path) : m_out(out), m_sink(sink), m_path(std::move(path)) {}
     ~GsfStream() override { g_object_unref(m_out); }
     GsfOutput* output() const { return m_out; }
 
     void write(const char* data, std::int64_t size) override {
         if (size > 0 && !gsf_output_write(m_out, std::size_t(size), reinterpret_cast<const guint8*>(data)))
-            throwWriteError(m_path, gsfMessage(m_out));
+            throwWriteError(m_path, gsfMessage(m_out, m_sink));
     }
     std::int64_t position() const override { return std::int64_t(gsf_output_tell(m_out)); }
     void seek(std::int64_t position) override {
         if (!gsf_output_seek(m_out, gsf_off_t(position), G_SEEK_SET))
-            throwWriteError(m_path, gsfMessage(m_out));
+            throwWriteError(m_path, gsfMessage(m_out, m_sink));
     }
     void seekToEnd() override {
         if (!gsf_output_seek(m_out, 0, G_SEEK_END))
-            throwWriteError(m_path, gsfMessage(m_out));
+            throwWriteError(m_path, gsfMessage(m_out, m_sink));
     }
 
 private:
     GsfOutput* m_out;
+    GsfOutput* m_sink;
     QString m_path;
 };
 
@@ -73,7 +80,7 @@ public:
         GsfOutput* child = gsf_outfile_new_child(m_ole, name.toUtf8().constData(), FALSE);
         if (!child)
             throw KvError(QStringLiteral("CreateStream error %1").arg(EIO));
-        m_stream = std::make_unique<GsfStream>(child, m_path);
+        m_stream = std::make_unique<GsfStream>(child, m_sink, m_path);
         return *m_stream;
     }
 
@@ -83,14 +90,14 @@ public:
         QString reason;
         if (m_stream && !gsf_output_close(m_stream->output())) {
             ok = false;
-            reason = gsfMessage(m_stream->output());
+            reason = gsfMessage(m_stream->output(), m_sink);
             gsf_output_set_error(m_sink, 0, "%s", reason.toUtf8().constData());
         }
         const bool closed = gsf_output_close(GSF_OUTPUT(m_ole));
         m_done = true;
         if (ok && (!closed || gsf_output_error(GSF_OUTPUT(m_ole)) || gsf_output_error(m_sink))) {
             ok = false;
-            reason = gsf_output_error(GSF_OUTPUT(m_ole)) ? gsfMessage(GSF_OUTPUT(m_ole)) : gsfMessage(m_sink);
+            reason = gsfMessage(GSF_OUTPUT(m_ole), m_sink);
         }
         if (!ok)
             throwWriteError(m_path, reason);

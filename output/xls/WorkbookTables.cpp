@@ -1,6 +1,6 @@
 #include "output/xls/WorkbookTables.h"
 
-#include "core/Cp1251.h"
+#include "output/xls/Cp1251Table.h"
 
 #include <algorithm>
 
@@ -114,7 +114,7 @@ WorkbookTables::WorkbookTables(const TvteXLSWorkbook& workbook) : m_palette(defa
                 const QByteArray text = range.Value().toText8();
                 if (!text.isEmpty()) {
                     e.sst = m_sstCount;
-                    addSharedString(cp1251::decode(text));
+                    addSharedString(xls_text::decode(text));
                 }
             }
         }
@@ -151,9 +151,16 @@ std::uint16_t WorkbookTables::colorIndex(TvteXLSColor color) {
 }
 
 std::uint16_t WorkbookTables::fontIndex(const TvteXLSFont& font) {
+    // Entries after the four equal defaults are all different, so the last match, when it
+    // matches again, is the first match of the search too.
+    if (m_lastFont < m_fonts.size() && m_fonts[m_lastFont] == font)
+        return std::uint16_t(m_lastFont + 1);
     for (std::size_t i = 0; i < m_fonts.size(); ++i)
-        if (m_fonts[i] == font)
+        if (m_fonts[i] == font) {
+            m_lastFont = i;
             return std::uint16_t(i + 1);
+        }
+    m_lastFont = m_fonts.size();
     m_fonts.push_back(font);
     return std::uint16_t(m_fonts.size());
 }
@@ -210,9 +217,15 @@ std::uint16_t WorkbookTables::xfIndex(const TvteXLSRange& range, const RangeEntr
     put16(x, 16, area >> 16);
     put16(x, 18, (fore & 0x7F) | (back & 0x7F) << 7);
 
+    // The list holds no two equal bodies, so the last match is the only one.
+    if (m_lastXf < m_xfs.size() && m_xfs[m_lastXf] == x)
+        return std::uint16_t(m_lastXf + 15);
     for (std::size_t i = 0; i < m_xfs.size(); ++i)
-        if (m_xfs[i] == x)
+        if (m_xfs[i] == x) {
+            m_lastXf = i;
             return std::uint16_t(i + 15);
+        }
+    m_lastXf = m_xfs.size();
     m_xfs.push_back(x);
     return std::uint16_t(m_xfs.size() - 1 + 15);
 }

@@ -61,6 +61,7 @@ private:
     std::vector<NumberFormat> m_formats;
     int m_appendedFormats = 0;
     std::vector<XfBody> m_xfs;
+    std::size_t m_lastFont = 0, m_lastXf = 0;
     std::vector<std::vector<RangeEntry>> m_entries;
     QByteArray m_sst;
     qsizetype m_sstRecord = 0; // start of the record being filled

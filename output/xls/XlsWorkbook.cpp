@@ -33,9 +33,19 @@ int TvteXLSWorksheet::IndexInWorkbook() const { return m_workbook ? m_workbook->
 TvteXLSRange& TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) {
     // No range that starts more than MaxRangeHeight rows above `top` can reach it.
     const int firstTop = top - m_maxRangeHeight + 1;
-    auto from = std::partition_point(m_ranges.begin(), m_ranges.end(),
-                                     [&](const auto& r) { return r->Top() < firstTop; });
-    std::size_t i = std::size_t(from - m_ranges.begin());
+    // Filling row by row looks at the last few ranges only: step back over them first, and
+    // bisect only when that does not settle the position.
+    std::size_t i = m_ranges.size();
+    int steps = 0;
+    while (i > 0 && steps < 16 && m_ranges[i - 1]->Top() >= firstTop) {
+        --i;
+        ++steps;
+    }
+    if (i > 0 && steps == 16 && m_ranges[i - 1]->Top() >= firstTop) {
+        auto from = std::partition_point(m_ranges.begin(), m_ranges.begin() + std::ptrdiff_t(i),
+                                         [&](const auto& r) { return r->Top() < firstTop; });
+        i = std::size_t(from - m_ranges.begin());
+    }
     std::size_t insertAt = i;
     TvteXLSRange* found = nullptr;
     bool removed = false;

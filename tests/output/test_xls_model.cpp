@@ -1,7 +1,11 @@
+#include "core/Cp1251.h"
 #include "core/Error.h"
+#include "output/xls/Cp1251Table.h"
 #include "output/xls/XlsWorkbook.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(TvteXLSValue)
 
 class TestXlsModel : public QObject {
     Q_OBJECT
@@ -66,6 +70,30 @@ private slots:
         // A cell inside the tall range, many rows below its top, still finds and removes it.
         sheet.Cells(4, 8);
         QCOMPARE(sheet.RangeCount(), 6);
+        QCOMPARE(sheet.MaxRangeHeight(), 1);
+    }
+
+    void lookupsFarBackInALongListFindTheirPlace() {
+        TvteXLSWorkbook book;
+        TvteXLSWorksheet& sheet = book.AddSheet();
+        for (int row = 0; row < 6; ++row)
+            for (int col = 0; col < 10; ++col)
+                sheet.Cells(col, row).setValue(row * 10 + col);
+        TvteXLSRange& existing = sheet.RangeAt(13);
+        QCOMPARE(&sheet.Cells(3, 1), &existing);
+        TvteXLSRange& added = sheet.Cells(20, 2);
+        QCOMPARE(&sheet.RangeAt(30), &added);
+        QCOMPARE(sheet.RangeAt(31).Top(), 3);
+        sheet.Ranges(5, 4, 5, 5); // replaces (5,4) and (5,5)
+        QCOMPARE(sheet.RangeCount(), 60);
+        // After the rest of row 4, before row 5.
+        QCOMPARE(sheet.RangeAt(49).Left(), 9);
+        QCOMPARE(sheet.RangeAt(50).Bottom(), 5);
+        QCOMPARE(sheet.RangeAt(50).Left(), 5);
+        QCOMPARE(sheet.RangeAt(51).Top(), 5);
+        QCOMPARE(sheet.RangeAt(51).Left(), 0);
+        QCOMPARE(sheet.Cells(5, 4).Left(), 5); // and the merged range goes again
+        QCOMPARE(sheet.RangeCount(), 60);
         QCOMPARE(sheet.MaxRangeHeight(), 1);
     }
 
@@ -172,6 +200,22 @@ private slots:
             QCOMPARE(value.toText8(), asText);
     }
 
+    void tableCodecAgreesWithTheProgramCodec() {
+        QString all;
+        for (char16_t c = u'А'; c <= u'я'; ++c)
+            all.append(QChar(c));
+        all += QStringLiteral("ёЁ№«»—–€ \u00A0\u00B0\u00B1\u00A7 abc~\x01");
+        const QByteArray expected = cp1251::encode(all);
+        QCOMPARE(xls_text::encode(all).value(), expected);
+        QCOMPARE(xls_text::decode(expected), all);
+        QByteArray bytes;
+        for (int i = 1; i < 256; ++i)
+            bytes.append(char(i));
+        QCOMPARE(xls_text::decode(bytes), cp1251::decode(bytes));
+        QVERIFY(!xls_text::encode(QStringLiteral("ab厂")).has_value());
+        QVERIFY(!xls_text::encode(QStringLiteral("\uFFFD")).has_value());
+    }
+
     void refusesTextOutsideTheCodePage() {
         TvteXLSWorkbook book;
         TvteXLSRange& r = book.AddSheet().Cells(0, 0);
@@ -198,8 +242,6 @@ private slots:
         QCOMPARE(p.Copies, 0);
     }
 };
-
-Q_DECLARE_METATYPE(TvteXLSValue)
 
 QTEST_APPLESS_MAIN(TestXlsModel)
 #include "test_xls_model.moc"
