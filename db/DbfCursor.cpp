@@ -372,6 +372,11 @@ void DbfTable::cancel() {
 
 void DbfTable::deleteRecord() {
     d->requireWritable();
+    // Deleting a record not yet posted only drops it.
+    if (d->state == State::Append) {
+        cancel();
+        return;
+    }
     cancel();
     d->ensure();
     if (d->cur < 0)

@@ -100,14 +100,19 @@ void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
     dirty = true;
 
     if (how == Access::Exclusive) {
-        if (corrected) {
-            writeCount();
-            const char eof = kEndOfFile;
-            file.writeAt(recordOffset(this->count), &eof, 1);
-            file.truncate(recordOffset(this->count) + 1);
+        try {
+            if (corrected) {
+                writeCount();
+                const char eof = kEndOfFile;
+                file.writeAt(recordOffset(this->count), &eof, 1);
+                file.truncate(recordOffset(this->count) + 1);
+            }
+            if (clearIndexFlag)
+                writeIndexFlag(0);
+        } catch (...) {
+            reset(); // an open that reports failure must not leave the file held
+            throw;
         }
-        if (clearIndexFlag)
-            writeIndexFlag(0);
     }
 }
 

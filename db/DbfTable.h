@@ -97,7 +97,8 @@ public:
                          // (navigation, filter and index changes and close() post a pending edit)
     void cancel();
     void deleteRecord(); // marks the current record deleted; the next visible one becomes current
-                         // (the one before it when it was the last)
+                         // (the one before it when it was the last); in state Append it
+                         // only drops the record not yet posted
     bool isDeleted() const;
     void pack();         // removes deleted records; written beside and renamed over the file
 

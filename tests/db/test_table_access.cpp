@@ -143,6 +143,11 @@ private slots:
         t.setValue("N", 99);
         t.cancel();
         QCOMPARE(t.physicalCount(), 3);
+        t.append();
+        t.setValue("N", 98);
+        t.deleteRecord(); // drops the new record, not the current one
+        QCOMPARE(t.physicalCount(), 3);
+        QCOMPARE(t.recordCount(), 3);
         t.close();
         QCOMPARE(headerCount(p), 3u);
     }
