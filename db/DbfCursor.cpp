@@ -32,7 +32,8 @@ void DbfTable::Impl::rebuild() {
     if (filterOn) {
         FilterTerm term = parseFilter(filterText);
         for (size_t i = 0; i < layout.fields.size(); ++i)
-            if (layout.fields[i].name.compare(term.field, Qt::CaseInsensitive) == 0 && layout.fields[i].type == 'N')
+            if (layout.fields[i].name.compare(term.field, Qt::CaseInsensitive) == 0 &&
+                layout.fields[i].type == 'N')
                 filterField = int(i);
         filterNumber = term.number;
         // A filter on a field this table lacks lets nothing through.
@@ -55,7 +56,8 @@ void DbfTable::Impl::rebuild() {
     }
     if (const IndexDef* def = selectedIndex()) {
         const int f = fieldNumber(def->field);
-        sortByKey(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)], def->descending);
+        sortByKey(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)],
+                  def->descending);
     }
     dirty = false;
 }
@@ -135,7 +137,9 @@ int DbfTable::recordCount() const {
     return int(d->visible.size());
 }
 
-int DbfTable::physicalCount() const { return d->open ? d->count : 0; }
+int DbfTable::physicalCount() const {
+    return d->open ? d->count : 0;
+}
 
 int DbfTable::position() const {
     if (!d->open)
@@ -169,9 +173,13 @@ bool DbfTable::goToRecNo(int recNo) {
     return true;
 }
 
-QVariant DbfTable::value(const QString& field) const { return value(d->fieldNumber(field)); }
+QVariant DbfTable::value(const QString& field) const {
+    return value(d->fieldNumber(field));
+}
 
-bool DbfTable::isNull(const QString& field) const { return value(field).isNull(); }
+bool DbfTable::isNull(const QString& field) const {
+    return value(field).isNull();
+}
 
 QVariant DbfTable::value(int field) const {
     d->requireOpen();
@@ -218,10 +226,11 @@ QString shown(double v) {
     case Fit::NotFinite:
         throw KvError(QStringLiteral("В поле %1 нельзя записать %2.").arg(f.name, value));
     default:
-        throw KvError(QStringLiteral("Значение %2 не помещается в поле %1 (%3 знаков, из них %4 после точки).")
-                          .arg(f.name, value)
-                          .arg(f.length)
-                          .arg(f.decimals));
+        throw KvError(
+            QStringLiteral("Значение %2 не помещается в поле %1 (%3 знаков, из них %4 после точки).")
+                .arg(f.name, value)
+                .arg(f.length)
+                .arg(f.decimals));
     }
 }
 
@@ -274,7 +283,8 @@ void encodeNumber(const DbfField& f, const QVariant& value, char* out) {
     }
     Fit fit = Fit::Ok;
     if (integer)
-        fit = f.decimals == 0 ? formatInteger(i, f.length, out) : formatReal(double(i), f.length, f.decimals, out);
+        fit = f.decimals == 0 ? formatInteger(i, f.length, out)
+                              : formatReal(double(i), f.length, f.decimals, out);
     else
         fit = formatReal(r, f.length, f.decimals, out);
     if (fit != Fit::Ok)
@@ -283,7 +293,9 @@ void encodeNumber(const DbfField& f, const QVariant& value, char* out) {
 
 } // namespace
 
-void DbfTable::setValue(const QString& field, const QVariant& value) { setValue(d->fieldNumber(field), value); }
+void DbfTable::setValue(const QString& field, const QVariant& value) {
+    setValue(d->fieldNumber(field), value);
+}
 
 void DbfTable::setValue(int field, const QVariant& value) {
     d->requireWritable();
@@ -302,8 +314,9 @@ void DbfTable::setValue(int field, const QVariant& value) {
         const QString text = value.toString();
         std::optional<QByteArray> bytes = d->codePage->encode(text);
         if (!bytes)
-            throw KvError(QStringLiteral("Текст «%1» для поля %2 содержит символы, которых нет в кодировке таблицы.")
-                              .arg(text, f.name));
+            throw KvError(
+                QStringLiteral("Текст «%1» для поля %2 содержит символы, которых нет в кодировке таблицы.")
+                    .arg(text, f.name));
         if (bytes->size() > f.length)
             throw KvError(QStringLiteral("Текст «%1» не помещается в поле %2 (не более %3 знаков).")
                               .arg(text, f.name)
@@ -362,7 +375,9 @@ void DbfTable::Impl::postPending() {
     buffer.clear();
 }
 
-void DbfTable::post() { d->postPending(); }
+void DbfTable::post() {
+    d->postPending();
+}
 
 void DbfTable::cancel() {
     if (d->state == State::Edit || d->state == State::Append)

@@ -23,7 +23,9 @@ bool lockForWriting(int fd) {
     return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
-QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
+QString nameOf(const QString& path) {
+    return QFileInfo(path).fileName();
+}
 
 // Non-blocking so that a named pipe given as a table cannot hang the open; size() then refuses it.
 int openFile(const QString& path, int flags) {
@@ -39,11 +41,17 @@ int openFile(const QString& path, int flags) {
 
 } // namespace
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
-File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) { other.m_fd = -1; }
+File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
+    other.m_fd = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -66,7 +74,8 @@ File File::openExclusive(const QString& path) {
         int error = errno;
         ::close(fd);
         if (error == EAGAIN || error == EACCES)
-            throw KvError(QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)));
+            throw KvError(
+                QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)));
         fail(QStringLiteral("Не удалось захватить файл"), path, error);
     }
     return File(fd, path);
@@ -197,7 +206,8 @@ File Replacement::commit(bool keepLocked) {
         fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
     m_done = true;
     // The rename itself must reach the disk too.
-    int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    int dir =
+        ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

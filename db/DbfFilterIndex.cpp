@@ -16,12 +16,13 @@ using namespace dbf;
 // The program only ever filters on "MODE=" and a number, so exactly that form is understood;
 // anything else is refused instead of being half understood.
 FilterTerm dbf::parseFilter(const QString& expression) {
-    static const QRegularExpression form(
-        QStringLiteral(R"(^\s*([A-Za-z][A-Za-z0-9_]{0,9})\s*=\s*([+-]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+))\s*$)"));
+    static const QRegularExpression form(QStringLiteral(
+        R"(^\s*([A-Za-z][A-Za-z0-9_]{0,9})\s*=\s*([+-]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+))\s*$)"));
     const QRegularExpressionMatch m = form.match(expression);
     if (!m.hasMatch())
-        throw KvError(QStringLiteral("Фильтр «%1» не поддерживается: допустимо только условие вида ПОЛЕ=число.")
-                          .arg(expression));
+        throw KvError(
+            QStringLiteral("Фильтр «%1» не поддерживается: допустимо только условие вида ПОЛЕ=число.")
+                .arg(expression));
     FilterTerm term;
     term.field = m.captured(1).toUpper();
     QByteArray number = m.captured(2).toLatin1();
@@ -40,7 +41,8 @@ void checkFilterField(const DbfTable& table, const FilterTerm& term, const QStri
     if (f < 0)
         throw KvError(QStringLiteral("В таблице нет поля «%1» для фильтра.").arg(term.field));
     if (table.fields()[size_t(f)].type != 'N')
-        throw KvError(QStringLiteral("Поле «%1» не числовое, фильтр «%2» к нему неприменим.").arg(term.field, expression));
+        throw KvError(QStringLiteral("Поле «%1» не числовое, фильтр «%2» к нему неприменим.")
+                          .arg(term.field, expression));
 }
 
 } // namespace
@@ -56,7 +58,9 @@ void DbfTable::setFilter(const QString& expression) {
     d->dirty = true;
 }
 
-QString DbfTable::filter() const { return d->filterText; }
+QString DbfTable::filter() const {
+    return d->filterText;
+}
 
 void DbfTable::setFiltered(bool on) {
     if (on) {
@@ -69,7 +73,9 @@ void DbfTable::setFiltered(bool on) {
     d->dirty = true;
 }
 
-bool DbfTable::filtered() const { return d->filterOn; }
+bool DbfTable::filtered() const {
+    return d->filterOn;
+}
 
 void DbfTable::addIndex(const QString& name, const QString& field, bool descending) {
     d->requireOpen();
@@ -80,8 +86,9 @@ void DbfTable::addIndex(const QString& name, const QString& field, bool descendi
     post();
     std::vector<IndexDef> defs = d->indexes;
     IndexDef def{tag, d->layout.fields[size_t(f)].name, descending};
-    auto same = std::find_if(defs.begin(), defs.end(),
-                             [&](const IndexDef& x) { return x.name.compare(tag, Qt::CaseInsensitive) == 0; });
+    auto same = std::find_if(defs.begin(), defs.end(), [&](const IndexDef& x) {
+        return x.name.compare(tag, Qt::CaseInsensitive) == 0;
+    });
     if (same != defs.end())
         *same = def;
     else
@@ -98,8 +105,9 @@ void DbfTable::addIndex(const QString& name, const QString& field, bool descendi
 
 void DbfTable::deleteIndex(const QString& name) {
     d->requireOpen();
-    auto it = std::find_if(d->indexes.begin(), d->indexes.end(),
-                           [&](const IndexDef& x) { return x.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0; });
+    auto it = std::find_if(d->indexes.begin(), d->indexes.end(), [&](const IndexDef& x) {
+        return x.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0;
+    });
     if (it == d->indexes.end())
         throw KvError(QStringLiteral("В таблице нет индекса «%1».").arg(name));
     post();
@@ -110,7 +118,8 @@ void DbfTable::deleteIndex(const QString& name) {
         if (defs.empty()) {
             // An index file without indexes is removed, and the header says so.
             if (QFile::exists(file) && !QFile::remove(file))
-                throw KvError(QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(file).fileName()));
+                throw KvError(
+                    QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(file).fileName()));
             d->writeIndexFlag(0);
         } else {
             writeIndexFile(file, d->layout, defs);
@@ -125,8 +134,9 @@ void DbfTable::deleteIndex(const QString& name) {
 void DbfTable::selectIndex(const QString& name) {
     const QString tag = name.trimmed();
     if (!tag.isEmpty() && d->open) {
-        bool known = std::any_of(d->indexes.begin(), d->indexes.end(),
-                                 [&](const IndexDef& x) { return x.name.compare(tag, Qt::CaseInsensitive) == 0; });
+        bool known = std::any_of(d->indexes.begin(), d->indexes.end(), [&](const IndexDef& x) {
+            return x.name.compare(tag, Qt::CaseInsensitive) == 0;
+        });
         if (!known)
             throw KvError(QStringLiteral("В таблице нет индекса «%1».").arg(name));
     }
@@ -171,4 +181,6 @@ void DbfTable::closeIndexFile(const QString& fileName) {
     d->dirty = true;
 }
 
-bool DbfTable::hasProductionIndex() const { return d->open && d->indexFlag != 0; }
+bool DbfTable::hasProductionIndex() const {
+    return d->open && d->indexFlag != 0;
+}

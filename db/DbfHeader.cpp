@@ -9,7 +9,9 @@
 namespace dbf {
 namespace {
 
-std::uint16_t get16(const char* p) { return std::uint8_t(p[0]) | std::uint16_t(std::uint8_t(p[1])) << 8; }
+std::uint16_t get16(const char* p) {
+    return std::uint8_t(p[0]) | std::uint16_t(std::uint8_t(p[1])) << 8;
+}
 
 std::uint32_t get32(const char* p) {
     return std::uint32_t(std::uint8_t(p[0])) | std::uint32_t(std::uint8_t(p[1])) << 8 |

@@ -121,8 +121,9 @@ IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vec
     const qsizetype end = b.size() - 4;
     Reader body(b, end);
     std::uint32_t version = 0, count = 0;
-    const std::uint32_t stored = std::uint32_t(std::uint8_t(b[end])) | std::uint32_t(std::uint8_t(b[end + 1])) << 8 |
-             std::uint32_t(std::uint8_t(b[end + 2])) << 16 | std::uint32_t(std::uint8_t(b[end + 3])) << 24;
+    const std::uint32_t stored =
+        std::uint32_t(std::uint8_t(b[end])) | std::uint32_t(std::uint8_t(b[end + 1])) << 8 |
+        std::uint32_t(std::uint8_t(b[end + 2])) << 16 | std::uint32_t(std::uint8_t(b[end + 3])) << 24;
     if (stored != crc32(b.constData(), end))
         return IndexFileState::Damaged;
     if (!body.get(version, 4) || version != kLayoutVersion || !body.get(count, 4) || count > 1000)

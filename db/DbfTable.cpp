@@ -18,7 +18,9 @@ const char* DbfTable::Impl::currentRecord() const {
     return cur >= 0 ? record(cur) : nullptr;
 }
 
-QString DbfTable::Impl::fileName() const { return QFileInfo(path).fileName(); }
+QString DbfTable::Impl::fileName() const {
+    return QFileInfo(path).fileName();
+}
 
 void DbfTable::Impl::requireOpen() const {
     if (!open)
@@ -163,10 +165,12 @@ DbfTable::~DbfTable() {
 void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver) {
     Layout layout = layoutFor(fields);
     if (!CodePage::forDriver(languageDriver))
-        throw KvError(QStringLiteral("Таблицу нельзя создать: неизвестная кодовая страница %1.").arg(languageDriver));
+        throw KvError(
+            QStringLiteral("Таблицу нельзя создать: неизвестная кодовая страница %1.").arg(languageDriver));
     const QString name = QFileInfo(path).fileName();
     if (File::isLockedByWriter(path))
-        throw KvError(QStringLiteral("Таблица «%1» открыта для записи другой программой, заменить её нельзя.").arg(name));
+        throw KvError(QStringLiteral("Таблица «%1» открыта для записи другой программой, заменить её нельзя.")
+                          .arg(name));
     Replacement file(path);
     QByteArray bytes = buildHeader(layout, 0, 0, languageDriver);
     bytes.append(kEndOfFile);
@@ -196,12 +200,24 @@ void DbfTable::close() {
         d->file.sync();
 }
 
-bool DbfTable::isOpen() const { return d->open; }
-DbfTable::State DbfTable::state() const { return d->open ? d->state : State::Inactive; }
-QString DbfTable::path() const { return d->path; }
-DbfTable::Access DbfTable::access() const { return d->access; }
-const std::vector<DbfField>& DbfTable::fields() const { return d->layout.fields; }
-std::uint8_t DbfTable::languageDriver() const { return d->driver; }
+bool DbfTable::isOpen() const {
+    return d->open;
+}
+DbfTable::State DbfTable::state() const {
+    return d->open ? d->state : State::Inactive;
+}
+QString DbfTable::path() const {
+    return d->path;
+}
+DbfTable::Access DbfTable::access() const {
+    return d->access;
+}
+const std::vector<DbfField>& DbfTable::fields() const {
+    return d->layout.fields;
+}
+std::uint8_t DbfTable::languageDriver() const {
+    return d->driver;
+}
 
 int DbfTable::fieldIndex(const QString& name) const {
     for (size_t i = 0; i < d->layout.fields.size(); ++i)

@@ -52,7 +52,7 @@ struct DbfTable::Impl {
     int fieldNumber(const QString& name) const; // throws for a missing field
 
     void reset(); // forgets the open table, keeping the settings of the object
-    void load(dbf::File f, const QString& path, Access access); // replaces the open table on success
+    void load(dbf::File f, const QString& path, Access access);     // replaces the open table on success
     void writeHeaderBytes(int offset, const char* bytes, int size); // also dates the header
     void writeCount();
     void writeIndexFlag(std::uint8_t flag);

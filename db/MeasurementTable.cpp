@@ -21,7 +21,9 @@ const std::vector<DbfField>& fields() {
     return list;
 }
 
-void createFile(const QString& path) { DbfTable::create(path, fields(), 0xC9); }
+void createFile(const QString& path) {
+    DbfTable::create(path, fields(), 0xC9);
+}
 
 bool hasMeasurementRecord(const DbfTable& table) {
     const std::vector<DbfField>& want = fields();
@@ -29,8 +31,8 @@ bool hasMeasurementRecord(const DbfTable& table) {
     if (!table.isOpen() || have.size() != want.size())
         return false;
     for (size_t i = 0; i < want.size(); ++i) {
-        if (have[i].name != want[i].name || have[i].type != want[i].type || have[i].length != want[i].length ||
-            have[i].decimals != want[i].decimals)
+        if (have[i].name != want[i].name || have[i].type != want[i].type ||
+            have[i].length != want[i].length || have[i].decimals != want[i].decimals)
             return false;
     }
     return true;

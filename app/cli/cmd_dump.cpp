@@ -13,11 +13,20 @@ namespace {
 void appendText(QByteArray& line, const QString& text) {
     for (char c : text.toUtf8()) {
         switch (c) {
-        case '\t': line.append("\\t"); break;
-        case '\n': line.append("\\n"); break;
-        case '\r': line.append("\\r"); break;
-        case '\\': line.append("\\\\"); break;
-        default: line.append(c);
+        case '\t':
+            line.append("\\t");
+            break;
+        case '\n':
+            line.append("\\n");
+            break;
+        case '\r':
+            line.append("\\r");
+            break;
+        case '\\':
+            line.append("\\\\");
+            break;
+        default:
+            line.append(c);
         }
     }
 }
@@ -45,7 +54,8 @@ void appendCell(QByteArray& line, const QVariant& v) {
 }
 
 [[noreturn]] void usage() {
-    throw KvError(QStringLiteral("Использование: kvarnel-ld5 dump ТАБЛИЦА.dbf [--mode N] [--sort ПОЛЕ[:desc]]"));
+    throw KvError(
+        QStringLiteral("Использование: kvarnel-ld5 dump ТАБЛИЦА.dbf [--mode N] [--sort ПОЛЕ[:desc]]"));
 }
 
 } // namespace

@@ -12,7 +12,8 @@
 
 namespace {
 
-const int kRecords = qEnvironmentVariableIsSet("KV_BENCH_RECORDS") ? qEnvironmentVariableIntValue("KV_BENCH_RECORDS") : 100000;
+const int kRecords =
+    qEnvironmentVariableIsSet("KV_BENCH_RECORDS") ? qEnvironmentVariableIntValue("KV_BENCH_RECORDS") : 100000;
 const int kPage = 40;
 
 double ms(QElapsedTimer& t) {
@@ -32,7 +33,8 @@ long peakRssKb() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("bench.dbf"));
+    const QString path =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("bench.dbf"));
     QElapsedTimer t;
     t.start();
 

@@ -33,11 +33,14 @@ int childOpen(const QString& path) {
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-int byte28(const QString& path) { return int(fileBytes(path).at(28)); }
+int byte28(const QString& path) {
+    return int(fileBytes(path).at(28));
+}
 
 std::uint32_t headerCount(const QString& path) {
     const QByteArray b = fileBytes(path);
-    return std::uint8_t(b[4]) | std::uint8_t(b[5]) << 8 | std::uint8_t(b[6]) << 16 | std::uint32_t(std::uint8_t(b[7])) << 24;
+    return std::uint8_t(b[4]) | std::uint8_t(b[5]) << 8 | std::uint8_t(b[6]) << 16 |
+           std::uint32_t(std::uint8_t(b[7])) << 24;
 }
 
 void setCount(QByteArray& b, std::uint32_t n) {
@@ -52,9 +55,14 @@ struct KeyRow {
     QString comment;
 };
 const std::vector<KeyRow> keyRows = {
-    {0, 5.0, QStringLiteral("б")},  {1, 2.0, QStringLiteral("a")},   {0, QVariant(), QStringLiteral("Я")},
-    {1, 5.0, QStringLiteral("b")},  {0, -1.0, QString()},            {1, 2.0, QStringLiteral("ё")},
-    {0, 5.0, QStringLiteral("A")},  {1, QVariant(), QStringLiteral("б")},
+    {0, 5.0, QStringLiteral("б")},
+    {1, 2.0, QStringLiteral("a")},
+    {0, QVariant(), QStringLiteral("Я")},
+    {1, 5.0, QStringLiteral("b")},
+    {0, -1.0, QString()},
+    {1, 2.0, QStringLiteral("ё")},
+    {0, 5.0, QStringLiteral("A")},
+    {1, QVariant(), QStringLiteral("б")},
 };
 
 void writeKeyTable(const QString& path) {
@@ -120,7 +128,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(KvError, t.pack());
         t.addIndex(QStringLiteral("db1"), QStringLiteral("A"), true);
         t.selectIndex(QStringLiteral("db1"));
-        QCOMPARE(column(t, "N"), (QVariantList{qint64(1), qint64(6), qint64(5), qint64(4), qint64(3), qint64(2)}));
+        QCOMPARE(column(t, "N"),
+                 (QVariantList{qint64(1), qint64(6), qint64(5), qint64(4), qint64(3), qint64(2)}));
         t.regenerateIndexes();
         t.deleteIndex(QStringLiteral("db1"));
         t.close();
@@ -236,7 +245,8 @@ private slots:
         QCOMPARE(t.filter(), expression);
         QCOMPARE(t.recordCount(), count);
         for (t.first(); !t.eof(); t.next())
-            QCOMPARE(t.value("MODE").toInt() % 3, t.value("N").toInt() % 3 == 0 ? 2 : t.value("N").toInt() % 3 - 1);
+            QCOMPARE(t.value("MODE").toInt() % 3,
+                     t.value("N").toInt() % 3 == 0 ? 2 : t.value("N").toInt() % 3 - 1);
         t.setFiltered(false);
         QCOMPARE(t.recordCount(), 12);
     }
@@ -248,14 +258,21 @@ private slots:
         QTest::addColumn<QList<int>>("order");
         QTest::addColumn<int>("moved"); // position of the first record after its key is changed
         // F: 1:5 2:2 3:- 4:5 5:-1 6:2 7:5 8:-; modes 0 1 0 1 0 1 0 1.
-        QTest::newRow("F ascending") << "" << "F" << false << QList<int>{3, 8, 5, 2, 6, 1, 4, 7} << 7;
-        QTest::newRow("F descending") << "" << "F" << true << QList<int>{1, 4, 7, 2, 6, 5, 3, 8} << 5;
-        QTest::newRow("F descending mode 1") << "MODE=1" << "F" << true << QList<int>{4, 2, 6, 8} << 2;
-        QTest::newRow("F ascending mode 0") << "MODE=0" << "F" << false << QList<int>{3, 5, 1, 7} << 3;
+        QTest::newRow("F ascending") << ""
+                                     << "F" << false << QList<int>{3, 8, 5, 2, 6, 1, 4, 7} << 7;
+        QTest::newRow("F descending") << ""
+                                      << "F" << true << QList<int>{1, 4, 7, 2, 6, 5, 3, 8} << 5;
+        QTest::newRow("F descending mode 1") << "MODE=1"
+                                             << "F" << true << QList<int>{4, 2, 6, 8} << 2;
+        QTest::newRow("F ascending mode 0") << "MODE=0"
+                                            << "F" << false << QList<int>{3, 5, 1, 7} << 3;
         // COMMENT by Windows-1251 byte: blank < A < a < b < ё (B8) < б (E1) < Я (DF)? No: Я is DF, б is E1.
-        QTest::newRow("COMMENT ascending") << "" << "COMMENT" << false << QList<int>{5, 7, 2, 4, 6, 3, 1, 8} << 7;
-        QTest::newRow("COMMENT descending") << "" << "COMMENT" << true << QList<int>{1, 8, 3, 6, 4, 2, 7, 5} << 6;
-        QTest::newRow("COMMENT mode 1") << "MODE=1" << "COMMENT" << false << QList<int>{2, 4, 6, 8} << 3;
+        QTest::newRow("COMMENT ascending") << ""
+                                           << "COMMENT" << false << QList<int>{5, 7, 2, 4, 6, 3, 1, 8} << 7;
+        QTest::newRow("COMMENT descending") << ""
+                                            << "COMMENT" << true << QList<int>{1, 8, 3, 6, 4, 2, 7, 5} << 6;
+        QTest::newRow("COMMENT mode 1") << "MODE=1"
+                                        << "COMMENT" << false << QList<int>{2, 4, 6, 8} << 3;
     }
     void filterAndIndexTogether() {
         QFETCH(QString, filter);
@@ -445,12 +462,26 @@ private slots:
         QByteArray b = fileBytes(mdx);
         QVERIFY(b.size() > 20);
         switch (damage) {
-        case 0: b = QByteArray(300, '\0'); for (int i = 0; i < b.size(); ++i) b[i] = char(i * 37 + 11); break;
-        case 1: b.clear(); break;
-        case 2: b.chop(7); break;
-        case 3: b[b.size() - 8] = char(b[b.size() - 8] ^ 1); break; // the direction flag
-        case 4: b[0] = 'X'; break;
-        case 5: b[8] = 2; break;
+        case 0:
+            b = QByteArray(300, '\0');
+            for (int i = 0; i < b.size(); ++i)
+                b[i] = char(i * 37 + 11);
+            break;
+        case 1:
+            b.clear();
+            break;
+        case 2:
+            b.chop(7);
+            break;
+        case 3:
+            b[b.size() - 8] = char(b[b.size() - 8] ^ 1);
+            break; // the direction flag
+        case 4:
+            b[0] = 'X';
+            break;
+        case 5:
+            b[8] = 2;
+            break;
         case 6: {
             // A well-formed file whose key is a field this table lacks.
             const QString alien = path(QStringLiteral("alien.dbf"));
@@ -489,7 +520,8 @@ private slots:
         }
         t.pack();
         QCOMPARE(t.physicalCount(), 6);
-        QCOMPARE(column(t, "N"), (QVariantList{qint64(1), qint64(3), qint64(4), qint64(7), qint64(8), qint64(9)}));
+        QCOMPARE(column(t, "N"),
+                 (QVariantList{qint64(1), qint64(3), qint64(4), qint64(7), qint64(8), qint64(9)}));
         QCOMPARE(headerCount(p), 6u);
         const QByteArray b = fileBytes(p);
         QCOMPARE(b.size(), 577 + 6 * 265 + 1);
@@ -497,7 +529,10 @@ private slots:
         QCOMPARE(b.back(), '\x1A');
         // The lock moved with the file.
         QCOMPARE(childOpen(p), 3);
-        QVERIFY(QDir(m_dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral("pack.dbf.")).isEmpty());
+        QVERIFY(QDir(m_dir.path())
+                    .entryList(QDir::Hidden | QDir::Files)
+                    .filter(QStringLiteral("pack.dbf."))
+                    .isEmpty());
         t.append();
         t.setValue("N", 11);
         t.close();
@@ -529,7 +564,10 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(refused);
         QCOMPARE(fileBytes(p), before);
-        QVERIFY(QDir(m_dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral("full.dbf.")).isEmpty());
+        QVERIFY(QDir(m_dir.path())
+                    .entryList(QDir::Hidden | QDir::Files)
+                    .filter(QStringLiteral("full.dbf."))
+                    .isEmpty());
         QCOMPARE(t.recordCount(), 39);
         QCOMPARE(t.physicalCount(), 40);
         t.pack();
@@ -603,8 +641,8 @@ private slots:
         QTest::newRow("random") << QByteArray(5000, '\xA7') << false;
         QTest::newRow("header only half there") << good.left(300) << false;
         QTest::newRow("version") << patched(0, QByteArray("\x8B")) << false;
-        QTest::newRow("header length short") << patched(8, QByteArray("\x21\x02")) << false;  // 545
-        QTest::newRow("header length long") << patched(8, QByteArray("\x61\x02")) << false;   // 609
+        QTest::newRow("header length short") << patched(8, QByteArray("\x21\x02")) << false; // 545
+        QTest::newRow("header length long") << patched(8, QByteArray("\x61\x02")) << false;  // 609
         QTest::newRow("header length odd") << patched(8, QByteArray("\x42\x02")) << false;
         QTest::newRow("header longer than file") << patched(8, QByteArray("\xE1\xFF")) << false;
         QTest::newRow("record length") << patched(10, QByteArray("\x0A\x01")) << false;
@@ -622,7 +660,8 @@ private slots:
         {
             QTemporaryDir dir;
             const QString o = dir.filePath(QStringLiteral("o.dbf"));
-            DbfTable::create(o, {{QStringLiteral("NAME"), 'C', 20, 0}, {QStringLiteral("VALUE"), 'N', 10, 2}});
+            DbfTable::create(o,
+                             {{QStringLiteral("NAME"), 'C', 20, 0}, {QStringLiteral("VALUE"), 'N', 10, 2}});
             other = fileBytes(o);
         }
         QTest::newRow("other fields") << other << true;
@@ -687,7 +726,8 @@ private slots:
         DbfTable t;
         QVERIFY_THROWS_EXCEPTION(KvError, t.open(path(QStringLiteral("nowhere.dbf"))));
         QVERIFY_THROWS_EXCEPTION(KvError, t.open(m_dir.path(), DbfTable::Access::ReadOnly));
-        QVERIFY_THROWS_EXCEPTION(KvError, MeasurementTable::createFile(path(QStringLiteral("no/such/dir.dbf"))));
+        QVERIFY_THROWS_EXCEPTION(KvError,
+                                 MeasurementTable::createFile(path(QStringLiteral("no/such/dir.dbf"))));
         const QString fifo = path(QStringLiteral("pipe.dbf"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY_THROWS_EXCEPTION(KvError, t.open(fifo, DbfTable::Access::ReadOnly));

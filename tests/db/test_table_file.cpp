@@ -20,7 +20,8 @@ class LocaleScope {
 public:
     explicit LocaleScope(const QByteArray& name) {
         m_ok = std::setlocale(LC_ALL, name.constData()) != nullptr;
-        QLocale::setDefault(name.startsWith("ru") ? QLocale(QLocale::Russian, QLocale::Russia) : QLocale::c());
+        QLocale::setDefault(name.startsWith("ru") ? QLocale(QLocale::Russian, QLocale::Russia)
+                                                  : QLocale::c());
     }
     ~LocaleScope() {
         std::setlocale(LC_ALL, "C");
@@ -36,7 +37,9 @@ std::uint32_t le32(const QByteArray& b, int at) {
     return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8 | std::uint8_t(b[at + 2]) << 16 |
            std::uint32_t(std::uint8_t(b[at + 3])) << 24;
 }
-int le16(const QByteArray& b, int at) { return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8; }
+int le16(const QByteArray& b, int at) {
+    return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8;
+}
 
 QByteArray descriptor(const char* name, char type, int length, int decimals) {
     QByteArray d(32, '\0');
@@ -47,9 +50,13 @@ QByteArray descriptor(const char* name, char type, int length, int decimals) {
     return d;
 }
 
-QByteArray blanks(int n) { return QByteArray(n, ' '); }
+QByteArray blanks(int n) {
+    return QByteArray(n, ' ');
+}
 
-QByteArray padded(const QByteArray& text, int n) { return text + blanks(n - int(text.size())); }
+QByteArray padded(const QByteArray& text, int n) {
+    return text + blanks(n - int(text.size()));
+}
 
 const int kRecordStart = 577;
 const int kRecordLength = 265;
@@ -58,7 +65,9 @@ QByteArray field(const QByteArray& file, int record, int offset, int length) {
     return file.mid(kRecordStart + record * kRecordLength + offset, length);
 }
 
-QString app() { return qEnvironmentVariable("KV_APP"); }
+QString app() {
+    return qEnvironmentVariable("KV_APP");
+}
 
 } // namespace
 
@@ -112,9 +121,9 @@ private slots:
         QCOMPARE(field(b, 0, 23, 4), QByteArray("   0"));
         QCOMPARE(field(b, 0, 27, 18), QByteArray("       2.500000000"));
         QCOMPARE(field(b, 0, 63, 18), QByteArray("      10.000000000"));
-        QCOMPARE(field(b, 0, 81, 18), blanks(18)); // V: never set
-        QCOMPARE(field(b, 0, 153, 4), blanks(4));  // DT
-        QCOMPARE(field(b, 0, 157, 4), blanks(4));  // T
+        QCOMPARE(field(b, 0, 81, 18), blanks(18));  // V: never set
+        QCOMPARE(field(b, 0, 153, 4), blanks(4));   // DT
+        QCOMPARE(field(b, 0, 157, 4), blanks(4));   // T
         QCOMPARE(field(b, 0, 161, 18), blanks(18)); // TR_F
         QCOMPARE(field(b, 0, 179, 18), blanks(18)); // TR_A
         QCOMPARE(field(b, 0, 197, 18), blanks(18)); // TR_A_SR
@@ -135,28 +144,33 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QVariant>("out");
         QTest::newRow("real") << "A" << QVariant(2.5) << QByteArray("       2.500000000") << QVariant(2.5);
-        QTest::newRow("zero is a value") << "A" << QVariant(0.0) << QByteArray("       0.000000000") << QVariant(0.0);
+        QTest::newRow("zero is a value")
+            << "A" << QVariant(0.0) << QByteArray("       0.000000000") << QVariant(0.0);
         QTest::newRow("no value") << "A" << QVariant() << blanks(18) << QVariant();
-        QTest::newRow("negative") << "A" << QVariant(-0.5) << QByteArray("      -0.500000000") << QVariant(-0.5);
-        QTest::newRow("no minus zero") << "A" << QVariant(-1e-12) << QByteArray("       0.000000000") << QVariant(0.0);
-        QTest::newRow("eight digits") << "A" << QVariant(12345678.123456789) << QByteArray("12345678.123456789")
-                                      << QVariant(12345678.123456789);
-        QTest::newRow("rounded to nine") << "A" << QVariant(1.0 / 3) << QByteArray("       0.333333333")
-                                         << QVariant(0.333333333);
-        QTest::newRow("integer into real") << "F" << QVariant(7) << QByteArray("       7.000000000") << QVariant(7.0);
+        QTest::newRow("negative") << "A" << QVariant(-0.5) << QByteArray("      -0.500000000")
+                                  << QVariant(-0.5);
+        QTest::newRow("no minus zero")
+            << "A" << QVariant(-1e-12) << QByteArray("       0.000000000") << QVariant(0.0);
+        QTest::newRow("eight digits") << "A" << QVariant(12345678.123456789)
+                                      << QByteArray("12345678.123456789") << QVariant(12345678.123456789);
+        QTest::newRow("rounded to nine")
+            << "A" << QVariant(1.0 / 3) << QByteArray("       0.333333333") << QVariant(0.333333333);
+        QTest::newRow("integer into real")
+            << "F" << QVariant(7) << QByteArray("       7.000000000") << QVariant(7.0);
         QTest::newRow("int") << "MODE" << QVariant(1) << QByteArray("   1") << QVariant(qint64(1));
         QTest::newRow("int zero") << "MODE" << QVariant(0) << QByteArray("   0") << QVariant(qint64(0));
         QTest::newRow("int lowest") << "DT" << QVariant(-999) << QByteArray("-999") << QVariant(qint64(-999));
         QTest::newRow("int highest") << "T" << QVariant(9999) << QByteArray("9999") << QVariant(qint64(9999));
         QTest::newRow("whole double") << "N" << QVariant(3.0) << QByteArray("   3") << QVariant(qint64(3));
-        QTest::newRow("number text") << "N" << QVariant(QStringLiteral(" 42")) << QByteArray("  42") << QVariant(qint64(42));
+        QTest::newRow("number text") << "N" << QVariant(QStringLiteral(" 42")) << QByteArray("  42")
+                                     << QVariant(qint64(42));
         QTest::newRow("text") << "COMMENT" << QVariant(QStringLiteral("Цех"))
                               << padded(QByteArray("\xD6\xE5\xF5"), 50) << QVariant(QStringLiteral("Цех"));
         QTest::newRow("empty text") << "COMMENT" << QVariant(QString()) << blanks(50) << QVariant();
         QTest::newRow("full text") << "COMMENT" << QVariant(QString(50, QChar(0x44F)))
                                    << QByteArray(50, '\xFF') << QVariant(QString(50, QChar(0x44F)));
-        QTest::newRow("leading blanks kept") << "DATE" << QVariant(QStringLiteral("  x ")) << QByteArray("  x       ")
-                                             << QVariant(QStringLiteral("  x"));
+        QTest::newRow("leading blanks kept") << "DATE" << QVariant(QStringLiteral("  x "))
+                                             << QByteArray("  x       ") << QVariant(QStringLiteral("  x"));
     }
     void valuesRoundTrip() {
         QFETCH(QString, name);
@@ -259,7 +273,8 @@ private slots:
         const QString script = QStringLiteral(
             "import sys, dbf\n"
             "spec = ('N N(4,0); DATE C(10); TIME C(8); MODE N(4,0); A N(18,9); A_SR N(18,9); F N(18,9);'\n"
-            "        ' V N(18,9); V_SR N(18,9); S N(18,9); S_SR N(18,9); DT N(4,0); T N(4,0); TR_F N(18,9);'\n"
+            "        ' V N(18,9); V_SR N(18,9); S N(18,9); S_SR N(18,9); DT N(4,0); T N(4,0); TR_F "
+            "N(18,9);'\n"
             "        ' TR_A N(18,9); TR_A_SR N(18,9); COMMENT C(50)')\n"
             "t = dbf.Table(sys.argv[1], spec, dbf_type='db3', codepage='cp1251')\n"
             "t.open(dbf.READ_WRITE)\n"
@@ -334,7 +349,8 @@ private slots:
         dump.start(app(), {QStringLiteral("dump"), p});
         QVERIFY(dump.waitForFinished(30000));
         QCOMPARE(dump.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(dump.readAllStandardOutput()), QStringLiteral("MODE\tNAME\n1\tЦех  !\n\t\n"));
+        QCOMPARE(QString::fromUtf8(dump.readAllStandardOutput()),
+                 QStringLiteral("MODE\tNAME\n1\tЦех  !\n\t\n"));
     }
 
     void dumpFiltersAndSortsWithoutTouchingTheFile() {
@@ -353,8 +369,10 @@ private slots:
         for (const SampleRow& r : sampleRows(12))
             if (r.mode == 1)
                 rows.push_back(r);
-        std::stable_sort(rows.begin(), rows.end(), [](const SampleRow& a, const SampleRow& b) { return a.f > b.f; });
-        QCOMPARE(lines.size(), int(rows.size()) + 2); // header, records, the empty tail after the last newline
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const SampleRow& a, const SampleRow& b) { return a.f > b.f; });
+        QCOMPARE(lines.size(),
+                 int(rows.size()) + 2); // header, records, the empty tail after the last newline
         QVERIFY(lines[0].startsWith(QStringLiteral("N\tDATE\tTIME\tMODE\tA\t")));
         for (size_t i = 0; i < rows.size(); ++i) {
             const QStringList cells = lines[int(i) + 1].split(QLatin1Char('\t'));
@@ -371,7 +389,8 @@ private slots:
     void dumpFailsWithOneLineForABadFile_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("missing") << QByteArray();
-        QTest::newRow("random") << QByteArray("\x8B\x01\x02 not a table at all, really not.........................");
+        QTest::newRow("random") << QByteArray(
+            "\x8B\x01\x02 not a table at all, really not.........................");
     }
     void dumpFailsWithOneLineForABadFile() {
         QFETCH(QByteArray, content);
