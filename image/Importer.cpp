@@ -40,8 +40,8 @@ bool fitsReal(double v) {
 class RowWriter {
 public:
     RowWriter(DbfTable& table, ImportResult& result) : m_table(table), m_result(result) {
-        const char* names[] = {"N", "DATE", "TIME", "MODE", "A", "A_SR", "F", "V", "V_SR",
-                               "S", "S_SR", "DT", "T", "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
+        const char* names[] = {"N", "DATE", "TIME", "MODE", "A",    "A_SR", "F",       "V",      "V_SR",
+                               "S", "S_SR", "DT",   "T",    "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
         for (int i = 0; i < kFields; ++i) {
             m_names[i] = QString::fromLatin1(names[i]);
             m_index[i] = table.fieldIndex(m_names[i]);
@@ -80,7 +80,10 @@ public:
     }
 
 private:
-    enum Field { N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T, TR_F, TR_A, TR_A_SR, COMMENT, kFields };
+    // clang-format off
+    enum Field { N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T, TR_F, TR_A, TR_A_SR, COMMENT,
+                 kFields };
+    // clang-format on
 
     void setReal(Field field, const std::optional<double>& v) {
         if (!v)
@@ -108,7 +111,8 @@ private:
     std::array<bool, kFields> m_emptied{};
 };
 
-void writeRows(DbfTable& table, const MemoryImage& image, const std::vector<int>& records, ImportResult& result) {
+void writeRows(DbfTable& table, const MemoryImage& image, const std::vector<int>& records,
+               ImportResult& result) {
     RowWriter writer(table, result);
     for (int k : records)
         writer.write(k, image.decoded(k));
@@ -134,7 +138,7 @@ void givePermissions(const QString& file, const QString& target) {
     ::umask(mask);
     QFile::Permissions p;
     const std::pair<mode_t, QFile::Permission> bits[] = {
-        {S_IRUSR, QFile::ReadOwner}, {S_IWUSR, QFile::WriteOwner}, {S_IRGRP, QFile::ReadGroup},
+        {S_IRUSR, QFile::ReadOwner},  {S_IWUSR, QFile::WriteOwner}, {S_IRGRP, QFile::ReadGroup},
         {S_IWGRP, QFile::WriteGroup}, {S_IROTH, QFile::ReadOther},  {S_IWOTH, QFile::WriteOther}};
     for (const auto& [bit, permission] : bits)
         if (!(mask & bit))
@@ -147,7 +151,9 @@ void givePermissions(const QString& file, const QString& target) {
 #endif
 }
 
-QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+QString fileName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
 
 QString indexFileOf(const QString& path) {
     const QFileInfo info(path);
@@ -178,22 +184,27 @@ void replaceFile(const QString& from, const QString& to) {
 void copyFile(const QString& from, const QString& to) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        throw KvError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(fileName(from), in.errorString()));
+        throw KvError(
+            QStringLiteral("Не удалось открыть файл «%1»: %2").arg(fileName(from), in.errorString()));
     QFile out(to);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw KvError(QStringLiteral("Не удалось создать файл «%1»: %2").arg(fileName(to), out.errorString()));
+        throw KvError(
+            QStringLiteral("Не удалось создать файл «%1»: %2").arg(fileName(to), out.errorString()));
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 n = in.read(chunk.data(), chunk.size());
         if (n < 0)
-            throw KvError(QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(fileName(from), in.errorString()));
+            throw KvError(
+                QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(fileName(from), in.errorString()));
         if (n == 0)
             break;
         if (out.write(chunk.constData(), n) != n)
-            throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
+            throw KvError(
+                QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
     }
     if (!out.flush())
-        throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
+        throw KvError(
+            QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
     out.close();
     out.setPermissions(in.permissions());
 }
@@ -319,7 +330,8 @@ ImportResult Importer::append(const MemoryImage& image) {
     if (!m_table.isOpen())
         throw KvError(QStringLiteral("Таблица не открыта."));
     if (m_table.access() != DbfTable::Access::Exclusive)
-        throw KvError(QStringLiteral("Таблица «%1» открыта только для чтения.").arg(fileName(m_table.path())));
+        throw KvError(
+            QStringLiteral("Таблица «%1» открыта только для чтения.").arg(fileName(m_table.path())));
     const QString path = m_table.path();
     const DbfTable::Access access = m_table.access();
 
@@ -334,7 +346,8 @@ ImportResult Importer::append(const MemoryImage& image) {
     m_table.last();
     QString reference = kNoRecordKey;
     if (m_table.recordCount() > 0)
-        reference = m_table.value(QStringLiteral("DATE")).toString() + m_table.value(QStringLiteral("TIME")).toString();
+        reference = m_table.value(QStringLiteral("DATE")).toString() +
+                    m_table.value(QStringLiteral("TIME")).toString();
 
     if (m_hooks.hideViews)
         m_hooks.hideViews();

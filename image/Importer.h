@@ -32,10 +32,10 @@ struct ImportHooks {
 };
 
 struct ImportResult {
-    int storedCount = 0;  // the count the image states at offset 314
-    int recordCount = 0;  // records the image really held, all of them imported
-    int added = 0;        // rows kept in the table
-    int dropped = 0;      // append: rows not later than the table's last row
+    int storedCount = 0; // the count the image states at offset 314
+    int recordCount = 0; // records the image really held, all of them imported
+    int added = 0;       // rows kept in the table
+    int dropped = 0;     // append: rows not later than the table's last row
     int emptiedValues = 0;
     QStringList emptiedFields; // in the table's field order
 
@@ -61,10 +61,13 @@ public:
     // and an old file at path is left as it was.
     ImportResult createTable(const QString& path, const MemoryImage& image);
 
-    // bin2tab with the append flag, on the open table: every record of the image is appended,
-    // those not later than the table's last row in physical order (its DATE and TIME) are deleted
-    // again, the table is packed, closed and reopened, and the filter text it had is put back and
-    // switched on. On failure the table is reopened as it was, with its filter.
+    // bin2tab with the append flag, on the open table (opened exclusively): the records of the
+    // image that are later (is_later) than the table's last row in physical order, whatever its
+    // mode, are appended in image order; the others are dropped (counted in dropped, never
+    // written, which leaves the table the append-then-delete of the original routine would). Rows
+    // deleted earlier are packed away, the table is closed and reopened, and the filter text it
+    // had is put back and switched on. The caller shows addedMessage() and notices(), then saves
+    // (Save_DB). On failure the table is reopened as it was, with its filter, and KvError says why.
     ImportResult append(const MemoryImage& image);
 
 private:

@@ -230,7 +230,8 @@ ImageRecord MemoryImage::record(int k) const {
     if (k < 1 || k > recordCount())
         throw KvError(QStringLiteral("Записи %1 нет в образе памяти.").arg(k));
     const int start = kFirstRecordOffset + kRecordSize * (k - 1);
-    return ImageRecord::parse(std::span<const std::uint8_t, kRecordSize>(m_bytes.data() + start, kRecordSize));
+    return ImageRecord::parse(
+        std::span<const std::uint8_t, kRecordSize>(m_bytes.data() + start, kRecordSize));
 }
 
 } // namespace image

@@ -46,12 +46,12 @@ QString dateText(std::uint8_t day, std::uint8_t month, std::uint8_t yearSince200
 
 // One 23-byte record as the instrument stores it.
 struct ImageRecord {
-    float a = 0;   // acceleration amplitude, m/s²
-    float f = 0;   // frequency, Hz
+    float a = 0; // acceleration amplitude, m/s²
+    float f = 0; // frequency, Hz
     std::uint8_t mode = 0;
     std::uint8_t second = 0, minute = 0, hour = 0;
     std::uint8_t day = 0, month = 0, year = 0; // year minus 2000
-    std::uint16_t w15 = 0; // mode 1: threshold frequency in 0.1 Hz; mode 2: duration, min
+    std::uint16_t w15 = 0;                     // mode 1: threshold frequency in 0.1 Hz; mode 2: duration, min
     std::uint16_t w19 = 0; // mode 1: threshold acceleration in 0.01 m/s²; mode 2: interval, s
 
     static ImageRecord parse(std::span<const std::uint8_t, kRecordSize> bytes);

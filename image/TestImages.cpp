@@ -45,8 +45,8 @@ RecordSpec RecordSpec::operative(float a, float f, const QDateTime& when) {
     return r.at(when);
 }
 
-RecordSpec RecordSpec::standby(float a, float f, std::uint16_t thresholdTenthsHz, std::uint16_t thresholdHundredths,
-                               const QDateTime& when) {
+RecordSpec RecordSpec::standby(float a, float f, std::uint16_t thresholdTenthsHz,
+                               std::uint16_t thresholdHundredths, const QDateTime& when) {
     RecordSpec r = operative(a, f, when);
     r.mode = 1;
     r.w15 = thresholdTenthsHz;
@@ -110,12 +110,12 @@ std::vector<RecordSpec> sequence(int count, const QDateTime& start, int stepSeco
             records.push_back(RecordSpec::operative(a, f, when));
             break;
         case 1:
-            records.push_back(RecordSpec::standby(a, f, std::uint16_t(100 + k), std::uint16_t(25 + 10 * (k % 30)),
-                                                  when));
+            records.push_back(
+                RecordSpec::standby(a, f, std::uint16_t(100 + k), std::uint16_t(25 + 10 * (k % 30)), when));
             break;
         default:
-            records.push_back(RecordSpec::observation(a, f, std::uint16_t(1 + k % 120), std::uint16_t(1 + k % 60),
-                                                      when));
+            records.push_back(
+                RecordSpec::observation(a, f, std::uint16_t(1 + k % 120), std::uint16_t(1 + k % 60), when));
             break;
         }
     }

@@ -23,8 +23,8 @@ struct RecordSpec {
     // The time stamp bytes from a date-time between 2000 and 2255.
     RecordSpec& at(const QDateTime& when);
     static RecordSpec operative(float a, float f, const QDateTime& when);
-    static RecordSpec standby(float a, float f, std::uint16_t thresholdTenthsHz, std::uint16_t thresholdHundredths,
-                              const QDateTime& when);
+    static RecordSpec standby(float a, float f, std::uint16_t thresholdTenthsHz,
+                              std::uint16_t thresholdHundredths, const QDateTime& when);
     static RecordSpec observation(float a, float f, std::uint16_t durationMin, std::uint16_t intervalS,
                                   const QDateTime& when);
 };

@@ -59,7 +59,9 @@ int import(const QStringList& args) {
 
 #else
 
-int import(const QStringList&) { throw KvError(QStringLiteral("Команда «import» ещё не собрана в этой версии.")); }
+int import(const QStringList&) {
+    throw KvError(QStringLiteral("Команда «import» ещё не собрана в этой версии."));
+}
 
 #endif
 

@@ -99,9 +99,11 @@ int main(int argc, char** argv) {
         if (again.added != 0)
             std::printf("unexpected result: %d added again\n", again.added);
     }
-    std::printf("append a full image to 100 000 records, all kept: median %.1f ms, best %.1f ms of %zu runs\n",
-                median(keep), *std::min_element(keep.begin(), keep.end()), keep.size());
-    std::printf("append a full image to 100 315 records, all dropped: median %.1f ms, best %.1f ms of %zu runs\n",
-                median(drop), *std::min_element(drop.begin(), drop.end()), drop.size());
+    std::printf(
+        "append a full image to 100 000 records, all kept: median %.1f ms, best %.1f ms of %zu runs\n",
+        median(keep), *std::min_element(keep.begin(), keep.end()), keep.size());
+    std::printf(
+        "append a full image to 100 315 records, all dropped: median %.1f ms, best %.1f ms of %zu runs\n",
+        median(drop), *std::min_element(drop.begin(), drop.end()), drop.size());
     return 0;
 }

@@ -57,7 +57,9 @@ std::vector<Row> rowsOf(const QString& path) {
     return rows;
 }
 
-QStringList entriesOf(const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+QStringList entriesOf(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
 
 // The decoded value as the 9-decimal field holds it.
 bool sameStored(const QVariant& stored, const std::optional<double>& decoded) {
@@ -168,7 +170,8 @@ private slots:
         QVERIFY(QFile::setPermissions(path, groupOnly));
         Importer(table).createTable(path, imageOf({}));
         table.close();
-        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), groupOnly);
+        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 groupOnly);
         ::umask(mask);
     }
 
@@ -199,14 +202,16 @@ private slots:
         const QByteArray before = fileBytes(path);
         {
             FileSizeLimit limit(577 + 5 * 265);
-            QVERIFY_THROWS_EXCEPTION(KvError, Importer(table).createTable(path, imageOf(testimages::sequence(40, kStart))));
+            QVERIFY_THROWS_EXCEPTION(
+                KvError, Importer(table).createTable(path, imageOf(testimages::sequence(40, kStart))));
         }
         QVERIFY(!table.isOpen());
         QCOMPARE(fileBytes(path), before);
         QCOMPARE(entriesOf(dir.path()), QStringList{"t.dbf"});
 
-        QVERIFY_THROWS_EXCEPTION(KvError, Importer(table).createTable(dir.filePath("no/such/folder/t.dbf"),
-                                                                      imageOf(testimages::sequence(3, kStart))));
+        QVERIFY_THROWS_EXCEPTION(KvError,
+                                 Importer(table).createTable(dir.filePath("no/such/folder/t.dbf"),
+                                                             imageOf(testimages::sequence(3, kStart))));
         QCOMPARE(entriesOf(dir.path()), QStringList{"t.dbf"});
     }
 
@@ -216,10 +221,12 @@ private slots:
         QTest::addColumn<std::vector<RecordSpec>>("existing");
         QTest::addColumn<std::vector<RecordSpec>>("appended");
         QTest::addColumn<QList<int>>("keptN");
-        const auto at = [](int seconds) { return RecordSpec::operative(1.0f, 10.0f, kStart.addSecs(seconds)); };
-        QTest::newRow("empty table keeps everything") << std::vector<RecordSpec>{}
-                                                      << std::vector<RecordSpec>{at(0), at(5), at(-100)}
-                                                      << QList<int>{1, 2, 3};
+        const auto at = [](int seconds) {
+            return RecordSpec::operative(1.0f, 10.0f, kStart.addSecs(seconds));
+        };
+        QTest::newRow("empty table keeps everything")
+            << std::vector<RecordSpec>{} << std::vector<RecordSpec>{at(0), at(5), at(-100)}
+            << QList<int>{1, 2, 3};
         QTest::newRow("same key dropped, a second later kept")
             << std::vector<RecordSpec>{at(-10), at(0)} << std::vector<RecordSpec>{at(-1), at(0), at(1)}
             << QList<int>{3};
@@ -229,13 +236,14 @@ private slots:
         QTest::newRow("last physical row decides, not the latest")
             << std::vector<RecordSpec>{at(100), at(0)} << std::vector<RecordSpec>{at(50)} << QList<int>{1};
         QTest::newRow("year decides over day")
-            << std::vector<RecordSpec>{RecordSpec::operative(1, 1, QDateTime(QDate(2009, 12, 31), QTime(23, 59, 59)))}
+            << std::vector<RecordSpec>{RecordSpec::operative(
+                   1, 1, QDateTime(QDate(2009, 12, 31), QTime(23, 59, 59)))}
             << std::vector<RecordSpec>{RecordSpec::operative(1, 1, QDateTime(QDate(2010, 1, 1), QTime(0, 0)))}
             << QList<int>{1};
-        QTest::newRow("nothing new") << std::vector<RecordSpec>{at(0)} << std::vector<RecordSpec>{at(-2), at(-1)}
-                                     << QList<int>{};
-        QTest::newRow("no records in the image") << std::vector<RecordSpec>{at(0)} << std::vector<RecordSpec>{}
-                                                 << QList<int>{};
+        QTest::newRow("nothing new") << std::vector<RecordSpec>{at(0)}
+                                     << std::vector<RecordSpec>{at(-2), at(-1)} << QList<int>{};
+        QTest::newRow("no records in the image")
+            << std::vector<RecordSpec>{at(0)} << std::vector<RecordSpec>{} << QList<int>{};
     }
     void appendKeepsOnlyRecordsLaterThanTheLastRow() {
         QFETCH(std::vector<RecordSpec>, existing);
@@ -325,7 +333,8 @@ private slots:
         table.setFiltered(true);
         table.refresh();
         QStringList calls;
-        Importer viewed(table, {[&] { calls << "reset"; }, [&] { calls << "hide"; }, [&] { calls << "show"; }});
+        Importer viewed(table,
+                        {[&] { calls << "reset"; }, [&] { calls << "hide"; }, [&] { calls << "show"; }});
         // Later than the operative row but not than the last physical row (standby).
         const ImportResult r = viewed.append(imageOf({RecordSpec::operative(1, 1, kStart.addSecs(30)),
                                                       RecordSpec::operative(1, 1, kStart.addSecs(90))}));
@@ -370,13 +379,15 @@ private slots:
         QTemporaryDir dir;
         DbfTable table;
         // The image says 5 records, but the dump ended inside the fourth.
-        const MemoryImage image = imageOf(testimages::sequence(5, kStart), kFirstRecordOffset + 3 * kRecordSize + 10, 5);
+        const MemoryImage image =
+            imageOf(testimages::sequence(5, kStart), kFirstRecordOffset + 3 * kRecordSize + 10, 5);
         const ImportResult r = Importer(table).createTable(dir.filePath("t.dbf"), image);
         QCOMPARE(r.storedCount, 5);
         QCOMPARE(r.recordCount, 3);
         QCOMPARE(r.added, 3);
         QVERIFY(r.countWasCut());
-        QCOMPARE(countCutMessage(r), QStringLiteral("Образ памяти содержит записей: 3 (в заголовке указано 5)."));
+        QCOMPARE(countCutMessage(r),
+                 QStringLiteral("Образ памяти содержит записей: 3 (в заголовке указано 5)."));
         QCOMPARE(table.recordCount(), 3);
     }
 
@@ -418,8 +429,10 @@ private slots:
         QTemporaryDir dir;
         const QString bin = dir.filePath("memory.bin");
         const QString dbf = dir.filePath("Замер.dbf");
-        std::vector<RecordSpec> records = testimages::sequence(20, QDateTime(QDate(2009, 12, 31), QTime(23, 50)), 37);
-        records.push_back(RecordSpec::observation(0, 80, 60, 10, QDateTime(QDate(2011, 2, 28), QTime(1, 2, 3))));
+        std::vector<RecordSpec> records =
+            testimages::sequence(20, QDateTime(QDate(2009, 12, 31), QTime(23, 50)), 37);
+        records.push_back(
+            RecordSpec::observation(0, 80, 60, 10, QDateTime(QDate(2011, 2, 28), QTime(1, 2, 3))));
         QFile f(bin);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(testimages::buildImage(records));
@@ -441,10 +454,9 @@ private slots:
         QCOMPARE(first.mid(5, 10), image.decoded(1).DATE.toLatin1());
         QCOMPARE(first.mid(27, 18), QByteArray("       0.250000000"));
 
-        const QString script = QStringLiteral(
-            "import json, sys, dbfread\n"
-            "t = dbfread.DBF(sys.argv[1], encoding='cp1251')\n"
-            "print(json.dumps([dict(r) for r in t]))\n");
+        const QString script = QStringLiteral("import json, sys, dbfread\n"
+                                              "t = dbfread.DBF(sys.argv[1], encoding='cp1251')\n"
+                                              "print(json.dumps([dict(r) for r in t]))\n");
         QProcess py;
         py.start("/usr/bin/python3", {"-c", script, dbf});
         QVERIFY(py.waitForFinished(60000));
@@ -459,7 +471,8 @@ private slots:
             QCOMPARE(row["DATE"].toString(), d.DATE);
             QCOMPARE(row["TIME"].toString(), d.TIME);
             QCOMPARE(row["MODE"].toInt(), d.MODE);
-            const std::optional<double> values[] = {d.A, d.A_SR, d.F, d.V, d.V_SR, d.S, d.S_SR, d.TR_F, d.TR_A, d.TR_A_SR};
+            const std::optional<double> values[] = {d.A, d.A_SR, d.F,    d.V,    d.V_SR,
+                                                    d.S, d.S_SR, d.TR_F, d.TR_A, d.TR_A_SR};
             for (int i = 0; i < 10; ++i) {
                 const QJsonValue v = row[reals[i]];
                 QVERIFY2(sameStored(v.isNull() ? QVariant() : QVariant(v.toDouble()), values[i]),
@@ -481,7 +494,8 @@ private slots:
         QFile f(bin);
         QVERIFY(f.open(QIODevice::WriteOnly));
         // Says 9 records, holds 6.
-        f.write(testimages::buildImage(testimages::sequence(9, kStart), kFirstRecordOffset + 6 * kRecordSize, 9));
+        f.write(
+            testimages::buildImage(testimages::sequence(9, kStart), kFirstRecordOffset + 6 * kRecordSize, 9));
         f.close();
         auto run = [&](const QStringList& args, QByteArray* out, QByteArray* err) {
             QProcess app;

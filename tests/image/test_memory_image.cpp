@@ -22,14 +22,20 @@ QString tenDigits(double v) {
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 9);
     return QString::fromLatin1(buf, int(r.ptr - buf));
 }
-QString tenDigits(const Value& v) { return v ? tenDigits(*v) : QStringLiteral("empty"); }
-Value ten(double v) { return v; }
+QString tenDigits(const Value& v) {
+    return v ? tenDigits(*v) : QStringLiteral("empty");
+}
+Value ten(double v) {
+    return v;
+}
 
-QByteArray fromHex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+QByteArray fromHex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
 
 ImageRecord parse(const QByteArray& bytes) {
-    return ImageRecord::parse(
-        std::span<const std::uint8_t, kRecordSize>(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kRecordSize));
+    return ImageRecord::parse(std::span<const std::uint8_t, kRecordSize>(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()), kRecordSize));
 }
 
 // Independent judge of the one-decimal rounding: the exact quotient of two doubles, rounded half to
@@ -87,9 +93,9 @@ private slots:
             << ten(0.03039635509) << 0 << "14:30:05"
             << "25.12.2009" << none << none << none << none << none;
         QTest::newRow("standby")
-            << fromHex("C3 F5 1C 41 AA 27 1F 43 01 00 05 08 01 03 0A D2 04 00 00 01 01 00 00") << ten(9.810000420)
-            << ten(6.936717820) << 159.1549377 << ten(9.810000749) << ten(6.936718053) << ten(0.009810001079)
-            << ten(0.01962000216) << 1 << "08:05:00"
+            << fromHex("C3 F5 1C 41 AA 27 1F 43 01 00 05 08 01 03 0A D2 04 00 00 01 01 00 00")
+            << ten(9.810000420) << ten(6.936717820) << 159.1549377 << ten(9.810000749) << ten(6.936718053)
+            << ten(0.009810001079) << ten(0.01962000216) << 1 << "08:05:00"
             << "01.03.2010" << ten(123.4) << ten(2.6) << ten(1.8) << none << none;
         QTest::newRow("observation")
             << fromHex("00 00 00 00 00 00 A0 42 02 3B 3B 17 1F 0C 09 3C 00 00 00 0A 00 00 00") << none << none
@@ -216,12 +222,18 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // second minute hour day month year
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("date");
-        QTest::newRow("ordinary") << fromHex("05 1E 0E 19 0C 09") << "14:30:05" << "25.12.2009";
-        QTest::newRow("out of range time") << fromHex("3C 3C 18 00 0D 0A") << "00:00:00" << "01.01.2010";
-        QTest::newRow("largest valid") << fromHex("3B 3B 17 1F 0C FF") << "23:59:59" << "31.12.2255";
-        QTest::newRow("all bytes 255") << fromHex("FF FF FF FF FF FF") << "00:00:00" << "01.01.2255";
-        QTest::newRow("31 February unchanged") << fromHex("00 00 00 1F 02 0B") << "00:00:00" << "31.02.2011";
-        QTest::newRow("day 32 month 0") << fromHex("09 09 09 20 00 00") << "09:09:09" << "01.01.2000";
+        QTest::newRow("ordinary") << fromHex("05 1E 0E 19 0C 09") << "14:30:05"
+                                  << "25.12.2009";
+        QTest::newRow("out of range time") << fromHex("3C 3C 18 00 0D 0A") << "00:00:00"
+                                           << "01.01.2010";
+        QTest::newRow("largest valid") << fromHex("3B 3B 17 1F 0C FF") << "23:59:59"
+                                       << "31.12.2255";
+        QTest::newRow("all bytes 255") << fromHex("FF FF FF FF FF FF") << "00:00:00"
+                                       << "01.01.2255";
+        QTest::newRow("31 February unchanged") << fromHex("00 00 00 1F 02 0B") << "00:00:00"
+                                               << "31.02.2011";
+        QTest::newRow("day 32 month 0") << fromHex("09 09 09 20 00 00") << "09:09:09"
+                                        << "01.01.2000";
     }
     void makesTimeAndDateTexts() {
         QFETCH(QByteArray, bytes);
@@ -247,16 +259,25 @@ private slots:
         QTest::addColumn<QString>("reference");
         QTest::addColumn<QString>("candidate");
         QTest::addColumn<bool>("later");
-        QTest::newRow("year decides") << "31.12.200923:59:59" << "01.01.201000:00:00" << true;
-        QTest::newRow("equal") << "25.12.200914:30:05" << "25.12.200914:30:05" << false;
-        QTest::newRow("one second later") << "25.12.200914:30:05" << "25.12.200914:30:06" << true;
-        QTest::newRow("one second earlier") << "25.12.200914:30:05" << "25.12.200914:30:04" << false;
-        QTest::newRow("month before day") << "31.01.201000:00:00" << "01.02.201000:00:00" << true;
-        QTest::newRow("day before hour") << "02.01.201000:00:00" << "01.01.201023:59:59" << false;
+        QTest::newRow("year decides") << "31.12.200923:59:59"
+                                      << "01.01.201000:00:00" << true;
+        QTest::newRow("equal") << "25.12.200914:30:05"
+                               << "25.12.200914:30:05" << false;
+        QTest::newRow("one second later") << "25.12.200914:30:05"
+                                          << "25.12.200914:30:06" << true;
+        QTest::newRow("one second earlier") << "25.12.200914:30:05"
+                                            << "25.12.200914:30:04" << false;
+        QTest::newRow("month before day") << "31.01.201000:00:00"
+                                          << "01.02.201000:00:00" << true;
+        QTest::newRow("day before hour") << "02.01.201000:00:00"
+                                         << "01.01.201023:59:59" << false;
         QTest::newRow("no record yet") << kNoRecordKey << "01.01.200000:00:00" << true;
-        QTest::newRow("earlier year") << "01.01.201100:00:00" << "31.12.201023:59:59" << false;
-        QTest::newRow("non-numeric reference") << "xx.xx.xxxxxx:xx:xx" << "01.01.200000:00:00" << true;
-        QTest::newRow("short reference") << "01.01.2010" << "01.01.201000:00:01" << true;
+        QTest::newRow("earlier year") << "01.01.201100:00:00"
+                                      << "31.12.201023:59:59" << false;
+        QTest::newRow("non-numeric reference") << "xx.xx.xxxxxx:xx:xx"
+                                               << "01.01.200000:00:00" << true;
+        QTest::newRow("short reference") << "01.01.2010"
+                                         << "01.01.201000:00:01" << true;
     }
     void ordersKeys() {
         QFETCH(QString, reference);
@@ -328,7 +349,8 @@ private slots:
 
     void loadsABinFileWhole() {
         using namespace testimages;
-        const QByteArray bytes = buildImage(sequence(7, QDateTime(QDate(2010, 3, 1), QTime(8, 0))), kImageSize);
+        const QByteArray bytes =
+            buildImage(sequence(7, QDateTime(QDate(2010, 3, 1), QTime(8, 0))), kImageSize);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Замер.bin"));
         QFile file(path);
@@ -358,8 +380,8 @@ private slots:
         const QDateTime when(QDate(2009, 12, 25), QTime(14, 30, 5));
         const QByteArray rec = encodeRecord(RecordSpec::operative(1.5f, 50.0f, when));
         QCOMPARE(rec, fromHex("00 00 C0 3F 00 00 48 42 00 05 1E 0E 19 0C 09 00 00 00 00 00 00 00 00"));
-        const QByteArray standby =
-            encodeRecord(RecordSpec::standby(9.81f, 159.1549377f, 1234, 257, QDateTime(QDate(2010, 3, 1), QTime(8, 5))));
+        const QByteArray standby = encodeRecord(
+            RecordSpec::standby(9.81f, 159.1549377f, 1234, 257, QDateTime(QDate(2010, 3, 1), QTime(8, 5))));
         QCOMPARE(standby, fromHex("C3 F5 1C 41 AA 27 1F 43 01 00 05 08 01 03 0A D2 04 00 00 01 01 00 00"));
         const QByteArray image = buildImage({RecordSpec(), RecordSpec()}, 0);
         QCOMPARE(image.size(), kCompleteDumpSize);
