@@ -174,8 +174,9 @@ void TForm2::saveBinary() {
         return;
     const QString path = SaveDialog1->selectedFiles().constFirst();
     QSaveFile file(path);
+    // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
     const QByteArray& image = protocol().image();
-    if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.flush() && file.commit())
         return;
     // The download itself succeeded; only the copy on disk is missing.
     QMessageBox::critical(this, QStringLiteral("Ошибка"),

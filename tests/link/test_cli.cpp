@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 // `kvarnel-ld5 download` end to end: the program, the simulated instrument and Debian's own
 // dBase reader as the judge of the table.
 class CliTest : public QObject {
@@ -14,6 +16,7 @@ private slots:
     void appendKeepsOnlyNewerRecords();
     void noInstrumentFailsWithMessage();
     void rejectedInstrumentFails();
+    void forbiddenDeviceIsNamed();
 
 private:
     struct Run {
@@ -105,6 +108,23 @@ void CliTest::rejectedInstrumentFails() {
     QCOMPARE(r.status, 1);
     QVERIFY(r.err.contains(QStringLiteral("Вы подключили не тот прибор !")));
     QVERIFY(!QFile::exists(table));
+}
+
+void CliTest::forbiddenDeviceIsNamed() {
+    if (::geteuid() == 0)
+        QSKIP("root opens every device: no permission failure to see");
+    const QString forbidden = m_dir.filePath(QStringLiteral("ttyS0"));
+    QFile f(forbidden);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(QFile::setPermissions(forbidden, QFileDevice::Permissions()));
+    mapPort(QStringLiteral("COM1"), forbidden);
+    mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+    const Run r = download({m_dir.filePath(QStringLiteral("forbidden.dbf"))});
+    QCOMPARE(r.status, 1);
+    QVERIFY(r.err.contains(QStringLiteral("Прибор не обнаружен!")));
+    QVERIFY2(r.err.contains(QStringLiteral("Нет доступа к устройству %1").arg(forbidden)), qPrintable(r.err));
+    QVERIFY(!r.err.contains(QStringLiteral("Нет доступа к устройству /nonexistent")));
 }
 
 QTEST_GUILESS_MAIN(CliTest)
