@@ -1,6 +1,7 @@
 #include "image/Importer.h"
 
 #include "core/Error.h"
+#include "db/DbfFile.h"
 #include "db/MeasurementTable.h"
 
 #include <QDir>
@@ -292,6 +293,10 @@ void Importer::dropSortIndex() {
 ImportResult Importer::createTable(const QString& path, const MemoryImage& image) {
     m_table.close();
     dropSortIndex();
+    // Renaming over a table that another instance holds would leave that instance writing into
+    // a file nobody sees any more.
+    if (dbf::File::isLockedByWriter(path))
+        throw KvError(QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(fileName(path)));
 
     ImportResult result;
     Sibling sibling(reserveSibling(path));

@@ -1,19 +1,14 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
-
-#ifdef KV_HAVE_IMPORTER
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
 
 #include <QTextStream>
-#endif
 
 namespace cli {
-
-#ifdef KV_HAVE_IMPORTER
 
 // kvarnel-ld5 import IMAGE.bin TABLE.dbf [--append]: "Загрузить bin-файл" without the window, or
 // with --append, "Дополнить" fed from a .bin instead of a download.
@@ -56,13 +51,5 @@ int import(const QStringList& args) {
         err << notice << '\n';
     return 0;
 }
-
-#else
-
-int import(const QStringList&) {
-    throw KvError(QStringLiteral("Команда «import» ещё не собрана в этой версии."));
-}
-
-#endif
 
 } // namespace cli
