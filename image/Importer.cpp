@@ -161,6 +161,18 @@ QString indexFileOf(const QString& path) {
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".mdx"));
 }
 
+// The file a path names: a table reached through a symbolic link is replaced where it lives,
+// not by a file in place of the link.
+QString fileBehind(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString target = info.canonicalFilePath();
+        if (!target.isEmpty())
+            return target;
+    }
+    return path;
+}
+
 // A new empty file beside target with a name of its own; the caller removes it.
 QString reserveSibling(const QString& target) {
     const QFileInfo info(target);
@@ -296,10 +308,12 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
     // Renaming over a table that another instance holds would leave that instance writing into
     // a file nobody sees any more.
     if (dbf::File::isLockedByWriter(path))
-        throw KvError(QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(fileName(path)));
+        throw KvError(
+            QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(fileName(path)));
 
     ImportResult result;
-    Sibling sibling(reserveSibling(path));
+    const QString file = fileBehind(path);
+    Sibling sibling(reserveSibling(file));
     {
         DbfTable work;
         try {
@@ -309,8 +323,8 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
             result.recordCount = image.recordCount();
             writeRows(work, image, allRecords(image), result);
             work.close();
-            givePermissions(sibling.path(), path);
-            replaceFile(sibling.path(), path);
+            givePermissions(sibling.path(), file);
+            replaceFile(sibling.path(), file);
             sibling.release();
         } catch (const std::exception& e) {
             closeQuietly(work);
@@ -392,8 +406,9 @@ ImportResult Importer::append(const MemoryImage& image) {
             m_table.close();
         } else {
             m_table.close();
-            Sibling sibling(reserveSibling(path));
-            copyFile(path, sibling.path());
+            const QString file = fileBehind(path);
+            Sibling sibling(reserveSibling(file));
+            copyFile(file, sibling.path());
             DbfTable work;
             try {
                 MeasurementTable::open(work, sibling.path());
@@ -405,7 +420,7 @@ ImportResult Importer::append(const MemoryImage& image) {
                 closeQuietly(work);
                 throw;
             }
-            replaceFile(sibling.path(), path);
+            replaceFile(sibling.path(), file);
             sibling.release();
         }
     } catch (const std::exception& e) {

@@ -175,6 +175,27 @@ private slots:
         ::umask(mask);
     }
 
+    void tablesReachedThroughALinkAreChangedWhereTheyLive() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("data"));
+        const QString real = dir.filePath("data/t.dbf");
+        const QString link = dir.filePath("link.dbf");
+        DbfTable table;
+        Importer importer(table);
+        importer.createTable(real, imageOf(testimages::sequence(2, kStart)));
+        table.close();
+        QVERIFY(QFile::link(real, link));
+        table.open(link);
+        QCOMPARE(importer.append(imageOf(testimages::sequence(3, kStart))).added, 1);
+        table.close();
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(int(rowsOf(real).size()), 3);
+        importer.createTable(link, imageOf(testimages::sequence(5, kStart)));
+        table.close();
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(int(rowsOf(real).size()), 5);
+    }
+
     void appendPacksRowsDeletedEarlier() {
         QTemporaryDir dir;
         const QString path = dir.filePath("t.dbf");
