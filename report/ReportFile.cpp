@@ -239,7 +239,8 @@ PreparedReport PreparedReport::deserialize(const QByteArray& data) {
 void PreparedReport::saveFile(const QString& path) const {
     QSaveFile f(path);
     const QByteArray data = serialize();
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
+    // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush() || !f.commit())
         throw KvError(QStringLiteral("Не удалось записать файл отчёта «%1»: %2").arg(path, f.errorString()));
 }
 

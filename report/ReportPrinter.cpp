@@ -108,7 +108,9 @@ void writePdf(const PreparedReport& report, const QString& path, const PrintJob&
         pdf.setPageLayout(pageLayoutOf(report));
         printReport(report, pdf, job);
     }
-    if (!file.commit())
+    // QSaveFile::commit does not look at the outcome of its last flush: a full disk would give a
+    // short file reported as written.
+    if (!file.flush() || !file.commit())
         throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
 }
 

@@ -141,7 +141,9 @@ int download(const QStringList& args) {
     bool binFailed = false;
     if (!binPath.isEmpty()) {
         QSaveFile file(binPath);
-        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())) {
+        // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
+        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+              file.commit())) {
             err << QStringLiteral("Не удалось записать файл %1: %2").arg(binPath, file.errorString()) << '\n';
             binFailed = true;
         }
