@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 QFont pixelFont(QFont font, int pixels) {
@@ -21,6 +23,9 @@ QRadioButton* radio(const QString& name, const QString& text, QWidget* parent, c
     auto* button = new QRadioButton(text, parent);
     button->setObjectName(name);
     button->setGeometry(geometry);
+    // The design widths suit the design font; a wider font must not cut the text.
+    const int room = parent->width() - geometry.x() - 4;
+    button->resize(std::min(room, std::max(geometry.width(), button->sizeHint().width())), geometry.height());
     return button;
 }
 

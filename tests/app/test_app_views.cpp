@@ -311,6 +311,8 @@ private slots:
         f.openMixed(w);
         w.PageControl1->setCurrentIndex(1);
         DBGridPro* g = w.DBGridPro2;
+        g->setColumnWidth(col(g, "A"), 123);
+        g->setColumnWidth(col(g, "TR_A"), 77);
         const std::vector<GridColumn> before = g->columns();
 
         ModalAnswer answers;
