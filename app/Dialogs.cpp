@@ -8,8 +8,8 @@ QStringList FileDialog::qtFilters(const QString& filter) {
     QStringList parts = filter.split(QLatin1Char('|'));
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        result << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                      QLatin1Char(')');
+        result << parts[i] + QStringLiteral(" (") +
+                      QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
     return result;
 }
 

@@ -15,10 +15,10 @@ public:
     explicit FileDialog(Kind kind) : m_kind(kind) {}
 
     Kind kind() const { return m_kind; }
-    QString fileName;      // in: proposed name (empty for none); out: the chosen file
-    QString filter;        // "Description|*.ext" pairs joined by '|'
-    int filterIndex = 1;   // 1-based
-    QString defaultExt;    // ".dbf" or "dbf"; appended when the typed name has no extension
+    QString fileName;    // in: proposed name (empty for none); out: the chosen file
+    QString filter;      // "Description|*.ext" pairs joined by '|'
+    int filterIndex = 1; // 1-based
+    QString defaultExt;  // ".dbf" or "dbf"; appended when the typed name has no extension
     QString initialDir;
     QString title;
 

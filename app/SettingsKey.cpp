@@ -9,9 +9,13 @@ void SettingsKey::open() {
         fail();
 }
 
-bool SettingsKey::valueExists(const QString& name) const { return m_settings.contains(name); }
+bool SettingsKey::valueExists(const QString& name) const {
+    return m_settings.contains(name);
+}
 
-QString SettingsKey::readString(const QString& name) const { return m_settings.value(name).toString(); }
+QString SettingsKey::readString(const QString& name) const {
+    return m_settings.value(name).toString();
+}
 
 std::optional<QString> SettingsKey::tryReadString(const QString& name) const {
     if (!m_settings.contains(name))

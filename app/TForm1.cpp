@@ -2,9 +2,9 @@
 
 #include "app/Command.h"
 #include "app/ImageList.h"
+#include "app/TForm4.h"
 #include "db/views/ModeViews.h"
 #include "db/views/TForm3.h"
-#include "app/TForm4.h"
 #include "grid/DBGridPro.h"
 
 #include <QCloseEvent>
@@ -36,9 +36,13 @@ const QString builtInHelpFile = QStringLiteral("/usr/share/doc/kvarnel-ld5/itp.h
 const QString TForm1::BaseTitle = QStringLiteral("Кварнел-ЛД5");
 const QString TForm1::StartUpTitle = QStringLiteral("Кварнел-ЛД5+");
 
-QString TForm1::applicationTitle() { return applicationTitleText; }
+QString TForm1::applicationTitle() {
+    return applicationTitleText;
+}
 
-void TForm1::setApplicationTitle(const QString& title) { applicationTitleText = title; }
+void TForm1::setApplicationTitle(const QString& title) {
+    applicationTitleText = title;
+}
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), HelpFile(builtInHelpFile) {
     setObjectName(QStringLiteral("Form1"));
@@ -72,8 +76,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), HelpFile(builtInHelpFile)
     });
     for (int page = 0; page < 3; ++page) {
         DBGridPro* g = grid(page);
-        connect(g, &DBGridPro::titleStateChange, this,
-                [this, g](int column) { dispatch([this, g, column] { DBGridPro1TitleStateChange(*g, column); }); });
+        connect(g, &DBGridPro::titleStateChange, this, [this, g](int column) {
+            dispatch([this, g, column] { DBGridPro1TitleStateChange(*g, column); });
+        });
         connect(g, &DBGridPro::initEdit, this, [this](int) { DBGridPro1InitEdit(); });
         g->setErrorHandler([this](const QString& message) { command::showError(this, message); });
     }
@@ -129,7 +134,8 @@ void TForm1::FormCreate() {
 }
 
 QAction* TForm1::bind(QAction* action, void (TForm1::*handler)()) {
-    connect(action, &QAction::triggered, this, [this, handler] { dispatch([this, handler] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, handler] { dispatch([this, handler] { (this->*handler)(); }); });
     return action;
 }
 
@@ -150,17 +156,21 @@ void TForm1::createMenus() {
         m->setObjectName(QString::fromLatin1(name));
         return m;
     };
-    auto separator = [](QMenu* m, const char* name) { m->addSeparator()->setObjectName(QString::fromLatin1(name)); };
+    auto separator = [](QMenu* m, const char* name) {
+        m->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
 
     N1 = menu("N1", QStringLiteral("Файл"));
     N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
     N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
     N14 = item(N1, "N14", QStringLiteral("Дополнить"), &TForm1::N14Click);
-    N15 = item(N1, "N15", QStringLiteral("Сохранить"), &TForm1::N15Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    N15 = item(N1, "N15", QStringLiteral("Сохранить"), &TForm1::N15Click, QKeySequence(Qt::CTRL | Qt::Key_S),
+               2);
     N16 = item(N1, "N16", QStringLiteral("Закрыть"), &TForm1::N16Click);
     separator(N1, "N17");
     N18 = item(N1, "N18", QStringLiteral("Предварительный просмотр"), &TForm1::N4Click, {}, 6);
-    N19 = item(N1, "N19", QStringLiteral("Печать"), &TForm1::ToolButton4Click, QKeySequence(Qt::CTRL | Qt::Key_P), 5);
+    N19 = item(N1, "N19", QStringLiteral("Печать"), &TForm1::ToolButton4Click,
+               QKeySequence(Qt::CTRL | Qt::Key_P), 5);
     separator(N1, "N20");
     Excel1 = item(N1, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
     bin1 = item(N1, "bin1", QStringLiteral("Загрузить bin-файл"), &TForm1::bin1Click);
@@ -224,7 +234,9 @@ void TForm1::createGridPopupMenu() {
         action->setObjectName(QString::fromLatin1(name));
         return bind(action, handler);
     };
-    auto separator = [&](const char* name) { PopupMenu1->addSeparator()->setObjectName(QString::fromLatin1(name)); };
+    auto separator = [&](const char* name) {
+        PopupMenu1->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
     N4 = item("N4", QStringLiteral("Печать"), &TForm1::N4Click);
     separator("N5");
     N6 = item("N6", QStringLiteral("Задать цвет"), &TForm1::N6Click);
@@ -238,11 +250,13 @@ void TForm1::createGridPopupMenu() {
     N13 = item("N13", QStringLiteral("Удалить"), &TForm1::N13Click);
 }
 
-void TForm1::dispatch(const std::function<void()>& command) { command::runCommand(this, command); }
+void TForm1::dispatch(const std::function<void()>& command) {
+    command::runCommand(this, command);
+}
 
 void TForm1::tableCommandsEnabled(bool on) {
-    for (QAction* a : {N15, N16, N18, N19, Excel1, N24, N26, N28, N29, N30, N32, N37, ToolButton3, ToolButton4,
-                       ToolButton5, ToolButton6})
+    for (QAction* a : {N15, N16, N18, N19, Excel1, N24, N26, N28, N29, N30, N32, N37, ToolButton3,
+                       ToolButton4, ToolButton5, ToolButton6})
         a->setEnabled(on);
 }
 
@@ -300,8 +314,9 @@ void TForm1::N34Click() {
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile)))
-        command::message(this, QMessageBox::Warning, BaseTitle,
-                         QStringLiteral("Не удалось открыть файл справки %1.").arg(QDir::toNativeSeparators(HelpFile)));
+        command::message(
+            this, QMessageBox::Warning, BaseTitle,
+            QStringLiteral("Не удалось открыть файл справки %1.").arg(QDir::toNativeSeparators(HelpFile)));
 }
 
 void TForm1::N36Click() {

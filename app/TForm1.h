@@ -92,25 +92,25 @@ public:
     void save_layout_all();
 
     // --- handlers ---
-    void N2Click();        // "Создать"
-    void N3Click();        // "Открыть"
-    void N14Click();       // "Дополнить"
-    void N15Click();       // "Сохранить", ToolButton3
-    void N16Click();       // "Закрыть"
-    void N4Click();        // "Предварительный просмотр", pop-up "Печать"
+    void N2Click();          // "Создать"
+    void N3Click();          // "Открыть"
+    void N14Click();         // "Дополнить"
+    void N15Click();         // "Сохранить", ToolButton3
+    void N16Click();         // "Закрыть"
+    void N4Click();          // "Предварительный просмотр", pop-up "Печать"
     void ToolButton4Click(); // "Печать"
-    void Excel1Click();    // "Экспорт в Excel", pop-up "Экспорт"
-    void bin1Click();      // "Загрузить bin-файл"
-    void N22Click();       // "Выход"
-    void N13Click();       // "Удалить строки", pop-up "Удалить"
-    void N37Click();       // "Формат данных"
-    void N9Click();        // "Выровнить столбцы"
-    void N6Click();        // "Задать цвет"
-    void N7Click();        // "Убрать цвет"
-    void N8Click();        // "Убрать все цвета"
+    void Excel1Click();      // "Экспорт в Excel", pop-up "Экспорт"
+    void bin1Click();        // "Загрузить bin-файл"
+    void N22Click();         // "Выход"
+    void N13Click();         // "Удалить строки", pop-up "Удалить"
+    void N37Click();         // "Формат данных"
+    void N9Click();          // "Выровнить столбцы"
+    void N6Click();          // "Задать цвет"
+    void N7Click();          // "Убрать цвет"
+    void N8Click();          // "Убрать все цвета"
     void ToolButton6Click(); // "Убрать сортировку"
-    void N34Click();       // "Помощь"
-    void N36Click();       // "О программе"
+    void N34Click();         // "Помощь"
+    void N36Click();         // "О программе"
     void TabSheet1Show() { tab_filter(0); }
     void TabSheet2Show() { tab_filter(1); }
     void TabSheet3Show() { tab_filter(2); }

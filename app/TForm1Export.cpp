@@ -2,4 +2,6 @@
 
 #include "app/Unavailable.h"
 
-void TForm1::Excel1Click() { commandNotAvailable(this, QStringLiteral("Экспорт в Excel")); }
+void TForm1::Excel1Click() {
+    commandNotAvailable(this, QStringLiteral("Экспорт в Excel"));
+}

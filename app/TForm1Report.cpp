@@ -2,6 +2,10 @@
 
 #include "app/Unavailable.h"
 
-void TForm1::N4Click() { commandNotAvailable(this, QStringLiteral("Предварительный просмотр")); }
+void TForm1::N4Click() {
+    commandNotAvailable(this, QStringLiteral("Предварительный просмотр"));
+}
 
-void TForm1::ToolButton4Click() { commandNotAvailable(this, QStringLiteral("Печать")); }
+void TForm1::ToolButton4Click() {
+    commandNotAvailable(this, QStringLiteral("Печать"));
+}

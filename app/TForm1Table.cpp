@@ -41,9 +41,9 @@ void TForm1::Open_DB(const QString& path) {
 void TForm1::Close_DB() {
     // An editor still open holds a typed value that closing the table posts.
     m_views->finishEdits();
-    if (TableModified &&
-        command::message(this, QMessageBox::Question, BaseTitle, QStringLiteral("Сохранить изменения в таблицах ?"),
-                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    if (TableModified && command::message(this, QMessageBox::Question, BaseTitle,
+                                          QStringLiteral("Сохранить изменения в таблицах ?"),
+                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         Save_DB();
     save_layout_all();
     TableOpen = false;
@@ -94,6 +94,10 @@ void TForm1::N3Click() {
     Open_DB(file);
 }
 
-void TForm1::N15Click() { Save_DB(); }
+void TForm1::N15Click() {
+    Save_DB();
+}
 
-void TForm1::N16Click() { Close_DB(); }
+void TForm1::N16Click() {
+    Close_DB();
+}

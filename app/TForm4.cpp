@@ -17,7 +17,8 @@ QFont pixelFont(QFont font, int pixels, bool bold = false) {
 
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+TForm4::TForm4(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("О программе"));
     setFixedSize(449, 151);
@@ -51,7 +52,10 @@ void TForm4::showEvent(QShowEvent* event) {
 }
 
 void TForm4::FormShow() {
-    StaticText3->setText(QStringLiteral("Версия ") + ReadFileVersion(QCoreApplication::applicationFilePath()));
+    StaticText3->setText(QStringLiteral("Версия ") +
+                         ReadFileVersion(QCoreApplication::applicationFilePath()));
 }
 
-void TForm4::Button1Click() { done(QDialog::Accepted); }
+void TForm4::Button1Click() {
+    done(QDialog::Accepted);
+}

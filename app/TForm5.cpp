@@ -55,6 +55,10 @@ void TForm5::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TForm5::FormShow() { Timer1->start(); }
+void TForm5::FormShow() {
+    Timer1->start();
+}
 
-void TForm5::Timer1Timer() { done(QDialog::Accepted); }
+void TForm5::Timer1Timer() {
+    done(QDialog::Accepted);
+}

@@ -7,9 +7,13 @@
 
 DbfDataLink::DbfDataLink(DbfTable& table, QObject* parent) : GridDataLink(parent), m_table(table) {}
 
-bool DbfDataLink::isActive() const { return m_table.isOpen(); }
+bool DbfDataLink::isActive() const {
+    return m_table.isOpen();
+}
 
-int DbfDataLink::rowCount() const { return m_table.isOpen() ? m_table.recordCount() : 0; }
+int DbfDataLink::rowCount() const {
+    return m_table.isOpen() ? m_table.recordCount() : 0;
+}
 
 int DbfDataLink::fieldIndex(const QString& name) const {
     return m_table.isOpen() ? m_table.fieldIndex(name) : -1;
@@ -100,4 +104,6 @@ void DbfDataLink::reread() {
     emit dataReset();
 }
 
-void DbfDataLink::reset() { emit dataReset(); }
+void DbfDataLink::reset() {
+    emit dataReset();
+}

@@ -60,9 +60,13 @@ int ModeViews::pageOf(const DBGridPro* g) const {
     return -1;
 }
 
-int ModeViews::activePage() const { return PageControl1->currentIndex(); }
+int ModeViews::activePage() const {
+    return PageControl1->currentIndex();
+}
 
-DBGridPro* ModeViews::activeGrid() const { return grid(activePage()); }
+DBGridPro* ModeViews::activeGrid() const {
+    return grid(activePage());
+}
 
 void ModeViews::setPopupMenu(QMenu* menu) {
     for (int page = 0; page < ViewColumns::kPageCount; ++page)
@@ -138,7 +142,9 @@ void ModeViews::setCurrentColumnColor(DBGridPro& g, const QColor& color) {
     g.setColumnColor(g.currentColumn(), color);
 }
 
-void ModeViews::clear_colors(DBGridPro& g) { g.clearColors(); }
+void ModeViews::clear_colors(DBGridPro& g) {
+    g.clearColors();
+}
 
 void ModeViews::align_columns(DBGridPro& g) {
     g.setAutoFit(false);
@@ -165,7 +171,9 @@ QString ModeViews::normaliseLineEnds(QString text) {
     return text;
 }
 
-QString ModeViews::layoutValueName(int page) { return QStringLiteral("Table_%1").arg(page + 1); }
+QString ModeViews::layoutValueName(int page) {
+    return QStringLiteral("Table_%1").arg(page + 1);
+}
 
 void ModeViews::load_layout(const QString& valueName, DBGridPro& g, LayoutStore& store) {
     if (const std::optional<QString> text = store.readLayout(valueName)) {

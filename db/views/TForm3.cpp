@@ -60,10 +60,10 @@ TForm3::TForm3(ModeViews& views, QWidget* parent)
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
     GroupBox3->setGeometry(8, 92, 277, 77);
     GroupBox3->setFont(pixelFont(font(), 13));
-    RadioButton5 = radio(QStringLiteral("RadioButton5"), QStringLiteral("Обычное"), GroupBox3,
-                         QRect(12, 24, 113, 17));
-    RadioButton6 = radio(QStringLiteral("RadioButton6"), QStringLiteral("Полное"), GroupBox3,
-                         QRect(12, 48, 177, 17));
+    RadioButton5 =
+        radio(QStringLiteral("RadioButton5"), QStringLiteral("Обычное"), GroupBox3, QRect(12, 24, 113, 17));
+    RadioButton6 =
+        radio(QStringLiteral("RadioButton6"), QStringLiteral("Полное"), GroupBox3, QRect(12, 48, 177, 17));
 
     Button2 = push(QStringLiteral("Button2"), QStringLiteral("Ок"), this, QRect(136, 176, 75, 25));
     Button1 = push(QStringLiteral("Button1"), QStringLiteral("Отмена"), this, QRect(216, 176, 75, 25));
@@ -129,7 +129,9 @@ void TForm3::Button2Click() {
     done(QDialog::Accepted);
 }
 
-void TForm3::Button1Click() { done(QDialog::Rejected); }
+void TForm3::Button1Click() {
+    done(QDialog::Rejected);
+}
 
 void TForm3::setButtons(int page) {
     const DBGridPro* grid = m_views.grid(page);

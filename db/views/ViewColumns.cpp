@@ -109,7 +109,9 @@ QString pageCaption(int page) {
     return {};
 }
 
-QString modeFilterText(int mode) { return QStringLiteral("MODE=") + QString::number(mode); }
+QString modeFilterText(int mode) {
+    return QStringLiteral("MODE=") + QString::number(mode);
+}
 
 std::vector<GridColumn> designColumns(int page) {
     switch (page) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Program.h"
-#include "app/TForm1.h"
 #include "ModalAnswer.h"
 #include "TestTables.h"
+#include "app/Program.h"
+#include "app/TForm1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +29,6 @@ struct AppFixture {
     }
 
     QString dataPath(const QString& name) const { return dir.filePath(QStringLiteral("data/") + name); }
-
 
     // The real start-up without the 3-second splash.
     std::unique_ptr<Program> start() { return startUp(StartOptions{0}); }

@@ -50,7 +50,8 @@ private slots:
         QCOMPARE(fields(columns, true), shown);
         QCOMPARE(fields(columns, false), hidden);
         // A partner stands right after its amplitude column, under the same title.
-        for (auto [amplitude, partner] : {std::pair{"A", "A_SR"}, {"V", "V_SR"}, {"S", "S_SR"}, {"TR_A", "TR_A_SR"}}) {
+        for (auto [amplitude, partner] :
+             {std::pair{"A", "A_SR"}, {"V", "V_SR"}, {"S", "S_SR"}, {"TR_A", "TR_A_SR"}}) {
             const int a = ViewColumns::find(columns, QString::fromLatin1(amplitude));
             if (a < 0)
                 continue;
@@ -139,7 +140,8 @@ private slots:
     }
 
     void dialogFiltersBecomeQtFilters() {
-        QCOMPARE(FileDialog::qtFilters(QStringLiteral("Базы данных|*.dbf")), QStringList{QStringLiteral("Базы данных (*.dbf)")});
+        QCOMPARE(FileDialog::qtFilters(QStringLiteral("Базы данных|*.dbf")),
+                 QStringList{QStringLiteral("Базы данных (*.dbf)")});
         QCOMPARE(FileDialog::qtFilters(QStringLiteral("Книга Excel|*.xls|Все|*.*")),
                  QStringList({QStringLiteral("Книга Excel (*.xls)"), QStringLiteral("Все (*.*)")}));
         QCOMPARE(fileVersionText(""), QStringLiteral("0.0.0.0"));
@@ -187,7 +189,8 @@ private slots:
         QCOMPARE(changes.count(), 2);
         QVERIFY_THROWS_EXCEPTION(KvError, link.setValue(1, a, QStringLiteral("два")));
         QCOMPARE(link.value(1, a).toDouble(), 4.5);
-        QVERIFY_THROWS_EXCEPTION(KvError, link.setValue(1, link.fieldIndex(QStringLiteral("COMMENT")), QStringLiteral("厂")));
+        QVERIFY_THROWS_EXCEPTION(
+            KvError, link.setValue(1, link.fieldIndex(QStringLiteral("COMMENT")), QStringLiteral("厂")));
         QVERIFY(link.value(1, link.fieldIndex(QStringLiteral("COMMENT"))).isNull());
         QCOMPARE(table.state(), DbfTable::State::Browse);
 

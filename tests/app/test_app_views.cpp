@@ -13,7 +13,9 @@
 
 namespace {
 
-int col(const DBGridPro* g, const char* field) { return g->columnIndex(QString::fromLatin1(field)); }
+int col(const DBGridPro* g, const char* field) {
+    return g->columnIndex(QString::fromLatin1(field));
+}
 
 // The values of a field in the rows the views show, in their order.
 QList<double> shown(TForm1& w, const char* field) {
@@ -32,7 +34,8 @@ void settle() {
 
 void clickTitle(DBGridPro* g, int column, Qt::KeyboardModifiers modifiers = {}) {
     QHeaderView* header = g->view()->horizontalHeader();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, at);
 }
 
@@ -41,7 +44,9 @@ QString cellText(DBGridPro* g, int row, int column) {
     return model->data(model->index(row, column), Qt::DisplayRole).toString();
 }
 
-QString mdxOf(const QString& table) { return table.chopped(4) + QStringLiteral(".mdx"); }
+QString mdxOf(const QString& table) {
+    return table.chopped(4) + QStringLiteral(".mdx");
+}
 
 // Opens the in-place editor of a cell with F2; the editor has the focus then.
 QLineEdit* startEdit(TForm1& w, DBGridPro* g, int row, int column) {
@@ -245,7 +250,9 @@ private slots:
             if (g->column(i).visible)
                 drawn << g->displayedWidth(i);
         QCOMPARE(drawn.size(), 10);
-        QVERIFY(*std::max_element(drawn.begin(), drawn.end()) - *std::min_element(drawn.begin(), drawn.end()) <= 1);
+        QVERIFY(*std::max_element(drawn.begin(), drawn.end()) -
+                    *std::min_element(drawn.begin(), drawn.end()) <=
+                1);
     }
 
     void firstOpenStoresAllThreeLayouts() {
@@ -270,11 +277,14 @@ private slots:
     void garbageLayoutsAreSurvived_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("binary") << QString::fromLatin1(QByteArray("\x00\xff\x01object\x02<<<<end>>>", 20));
-        QTest::newRow("cut") << QStringLiteral("object TUniDataStorage\r\n  Data = <\r\n    item\r\n      FieldName = 'F");
-        QTest::newRow("bad values") << QStringLiteral("object TUniDataStorage\nData = <\nitem\nFieldName = 'F'\nWidth = -5x\n"
-                                                      "Color = $zz\nSortState = 99\nend\nitem\nend>\nend");
-        QTest::newRow("unknown field") << QStringLiteral("object TUniDataStorage\r\nData = <\r\nitem\r\nFieldName = 'NOPE'\r\n"
-                                                         "Width = 500\r\nend>\r\nend\r\n");
+        QTest::newRow("cut") << QStringLiteral(
+            "object TUniDataStorage\r\n  Data = <\r\n    item\r\n      FieldName = 'F");
+        QTest::newRow("bad values") << QStringLiteral(
+            "object TUniDataStorage\nData = <\nitem\nFieldName = 'F'\nWidth = -5x\n"
+            "Color = $zz\nSortState = 99\nend\nitem\nend>\nend");
+        QTest::newRow("unknown field")
+            << QStringLiteral("object TUniDataStorage\r\nData = <\r\nitem\r\nFieldName = 'NOPE'\r\n"
+                              "Width = 500\r\nend>\r\nend\r\n");
     }
     void garbageLayoutsAreSurvived() {
         QFETCH(QString, text);
@@ -418,7 +428,8 @@ private slots:
         w.N16->trigger();
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
-        QCOMPARE(columnValues(path, QStringLiteral("COMMENT")).at(2).toString(), QStringLiteral("Подшипник №2"));
+        QCOMPARE(columnValues(path, QStringLiteral("COMMENT")).at(2).toString(),
+                 QStringLiteral("Подшипник №2"));
     }
 
     void theNoteEditorRefusesWhatTheFileCannotHold() {

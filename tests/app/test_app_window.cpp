@@ -30,7 +30,8 @@ private slots:
         QTest::addColumn<bool>("table"); // enabled only while a table is open
         const QKeySequence none;
         auto row = [](const char* name, const char* caption, QKeySequence shortcut, bool table) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption) << shortcut << table;
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption) << shortcut
+                                << table;
         };
         row("N2", "Создать", QKeySequence(Qt::CTRL | Qt::Key_N), false);
         row("N3", "Открыть", QKeySequence(Qt::CTRL | Qt::Key_O), false);
@@ -101,7 +102,8 @@ private slots:
         QStringList pages;
         for (int i = 0; i < w.PageControl1->count(); ++i)
             pages << w.PageControl1->tabText(i);
-        QCOMPARE(pages, QStringList({QStringLiteral("Оперативный"), QStringLiteral("Ждущий"), QStringLiteral("Наблюдения")}));
+        QCOMPARE(pages, QStringList({QStringLiteral("Оперативный"), QStringLiteral("Ждущий"),
+                                     QStringLiteral("Наблюдения")}));
         QCOMPARE(w.activePage(), 0);
     }
 
@@ -277,14 +279,16 @@ private slots:
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(answers.seen().at(0).title, QStringLiteral("О программе"));
         QCOMPARE(version, QStringLiteral("Версия 1.0.0.9"));
-        QCOMPARE(p->Form4->StaticText2->text(), QStringLiteral("Программа для передачи данных с прибора \"Кварнел-ЛД5\""));
+        QCOMPARE(p->Form4->StaticText2->text(),
+                 QStringLiteral("Программа для передачи данных с прибора \"Кварнел-ЛД5\""));
     }
 
     void fileVersionOfOtherFilesIsZero_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("version");
         QTest::newRow("the program") << QCoreApplication::applicationFilePath() << QStringLiteral("1.0.0.9");
-        QTest::newRow("another file") << QStringLiteral(KV_SOURCE_DIR "/CMakeLists.txt") << QStringLiteral("0.0.0.0");
+        QTest::newRow("another file")
+            << QStringLiteral(KV_SOURCE_DIR "/CMakeLists.txt") << QStringLiteral("0.0.0.0");
         QTest::newRow("no file") << QStringLiteral("/no/such/program") << QStringLiteral("0.0.0.0");
     }
     void fileVersionOfOtherFilesIsZero() {
@@ -315,7 +319,8 @@ private slots:
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
-        QCOMPARE(answers.seen()[0].text, kind == 0 ? QStringLiteral("Файл занят") : QStringLiteral("disk full"));
+        QCOMPARE(answers.seen()[0].text,
+                 kind == 0 ? QStringLiteral("Файл занят") : QStringLiteral("disk full"));
         QVERIFY(!after);
         bool ran = false;
         p->Form1->dispatch([&] { ran = true; });
@@ -385,6 +390,7 @@ private slots:
         QTest::newRow("not a table") << QStringLiteral("text");
         QTest::newRow("cut short") << QStringLiteral("cut");
         QTest::newRow("missing") << QStringLiteral("missing");
+        QTest::newRow("held by another writer") << QStringLiteral("locked");
     }
     void failedOpensLeaveNoTable() {
         QFETCH(QString, kind);
@@ -392,12 +398,17 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         const QString bad = f.dataPath(QStringLiteral("bad.dbf"));
+        DbfTable holder; // a second instance of the program, as far as the file is concerned
         if (kind == QLatin1String("fields")) {
-            DbfTable::create(bad, {DbfField{QStringLiteral("NAME"), 'C', 20, 0}, DbfField{QStringLiteral("MODE"), 'N', 4, 0}});
+            DbfTable::create(bad, {DbfField{QStringLiteral("NAME"), 'C', 20, 0},
+                                   DbfField{QStringLiteral("MODE"), 'N', 4, 0}});
         } else if (kind == QLatin1String("text")) {
             QFile file(bad);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("N;DATE;TIME\n1;01.01.2024;10:00:00\n");
+        } else if (kind == QLatin1String("locked")) {
+            writeTable(bad, mixedRows());
+            holder.open(bad, DbfTable::Access::Exclusive);
         } else if (kind == QLatin1String("cut")) {
             writeTable(bad, mixedRows());
             QFile file(bad);
