@@ -17,8 +17,8 @@
 #include <QUrl>
 
 #include <charconv>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -28,7 +28,8 @@ std::vector<MeasurementRow> rows(int n) {
         MeasurementRow& r = out[std::size_t(i)];
         r.n = i % 1500 + 1;
         r.date = QByteArray::number(10 + i % 18) + ".0" + QByteArray::number(1 + i % 9) + ".2009";
-        r.time = "1" + QByteArray::number(i % 10) + ":3" + QByteArray::number(i % 10) + ":0" + QByteArray::number(i % 10);
+        r.time = "1" + QByteArray::number(i % 10) + ":3" + QByteArray::number(i % 10) + ":0" +
+                 QByteArray::number(i % 10);
         r.a = 0.25 * (i % 400 + 1);
         r.f = 10.0 + i % 990;
         r.v = *r.a / *r.f * 159.15494;
@@ -112,10 +113,11 @@ int main(int argc, char** argv) {
         double fill = 0, cpu = 0;
         exportSeconds(table, dir.filePath(QStringLiteral("warm.xls")), &fill, &cpu); // page cache, allocator
         seconds[i] = exportSeconds(table, dir.filePath(QStringLiteral("t%1.xls").arg(sizes[i])), &fill, &cpu);
-        std::printf("export of %5d records: %.3f s wall, %.3f s CPU (reading the table into the model %.3f s), "
-                    "%lld bytes\n",
-                    sizes[i], seconds[i], cpu, fill,
-                    QFile(dir.filePath(QStringLiteral("t%1.xls").arg(sizes[i]))).size());
+        std::printf(
+            "export of %5d records: %.3f s wall, %.3f s CPU (reading the table into the model %.3f s), "
+            "%lld bytes\n",
+            sizes[i], seconds[i], cpu, fill,
+            QFile(dir.filePath(QStringLiteral("t%1.xls").arg(sizes[i]))).size());
     }
     std::printf("ratio 65535 / 6553: %.2f (10.0 is linear)\n", seconds[0] / seconds[1]);
     if (app.arguments().contains(QStringLiteral("--export-only")))
@@ -126,16 +128,17 @@ int main(int argc, char** argv) {
     for (int i = 1; i >= 0; --i) {
         const QString csvPath = dir.filePath(QStringLiteral("t%1.csv").arg(sizes[i]));
         bool ok = false;
-        const double lo = runSeconds(QStringLiteral("soffice"),
-                                     {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                                      QStringLiteral("--infilter=CSV:44,34,76"), QStringLiteral("--convert-to"),
-                                      QStringLiteral("xls"), QStringLiteral("--outdir"), dir.filePath(QStringLiteral("lo")),
-                                      csvPath},
-                                     &ok);
+        const double lo = runSeconds(
+            QStringLiteral("soffice"),
+            {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+             QStringLiteral("--infilter=CSV:44,34,76"), QStringLiteral("--convert-to"), QStringLiteral("xls"),
+             QStringLiteral("--outdir"), dir.filePath(QStringLiteral("lo")), csvPath},
+            &ok);
         std::printf("LibreOffice headless CSV -> xls, %5d rows: %.3f s%s%s\n", sizes[i], lo,
                     i == 1 ? " (first run, creates its profile)" : "", ok ? "" : " FAILED");
-        const double xlwt = runSeconds(QStringLiteral("/usr/bin/python3"),
-                                       {script, csvPath, dir.filePath(QStringLiteral("xlwt%1.xls").arg(sizes[i]))}, &ok);
+        const double xlwt =
+            runSeconds(QStringLiteral("/usr/bin/python3"),
+                       {script, csvPath, dir.filePath(QStringLiteral("xlwt%1.xls").arg(sizes[i]))}, &ok);
         std::printf("python3-xlwt CSV -> xls, %5d rows: %.3f s%s\n", sizes[i], xlwt, ok ? "" : " FAILED");
     }
     return 0;

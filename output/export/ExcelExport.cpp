@@ -58,10 +58,13 @@ QByteArray text8(const QString& text) {
 } // namespace
 
 QString successMessage(const QString& fileName) {
-    return QStringLiteral("Экспорт в файл ") + QFileInfo(fileName).fileName() + QStringLiteral(" завершен успешно.");
+    return QStringLiteral("Экспорт в файл ") + QFileInfo(fileName).fileName() +
+           QStringLiteral(" завершен успешно.");
 }
 
-QString sheetName(const QString& firmwareDate) { return xlsTrimmed((QStringLiteral("Кварнел - ЛД5 ") + firmwareDate).left(31)); }
+QString sheetName(const QString& firmwareDate) {
+    return xlsTrimmed((QStringLiteral("Кварнел - ЛД5 ") + firmwareDate).left(31));
+}
 
 void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QString& firmwareDate) {
     if (mode < 0 || mode > 2)
@@ -99,8 +102,8 @@ void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QS
 void exportView(DbfTable& table, int mode, const QString& firmwareDate, const QString& fileName) {
     const int n = table.recordCount();
     if (n > maxRecords)
-        throw KvError(QStringLiteral("В виде %1 записей, а лист Excel вмещает не более %2 строк записей. "
-                                     "Экспорт не выполнен: отберите меньше записей.")
+        throw KvError(QStringLiteral("Вид содержит %1 записей, а на листе Excel под строкой заголовков "
+                                     "помещается не более %2. Экспорт не выполнен.")
                           .arg(n)
                           .arg(maxRecords));
     TvteXLSWorkbook workbook;

@@ -14,11 +14,17 @@ namespace excel_export {
 // A sheet holds rows 0 to 65535, and row 0 is the header.
 inline constexpr int maxRecords = 65535;
 
-inline QString successCaption() { return QStringLiteral("Экспорт в Excel"); }
+inline QString successCaption() {
+    return QStringLiteral("Экспорт в Excel");
+}
 QString successMessage(const QString& fileName); // the name is shown without its folder
 // The save dialog's filter in the Qt form, its index-1 entry "Книга Excel|*.xls", and suffix.
-inline QString dialogFilter() { return QStringLiteral("Книга Excel (*.xls)"); }
-inline QString defaultSuffix() { return QStringLiteral("xls"); }
+inline QString dialogFilter() {
+    return QStringLiteral("Книга Excel (*.xls)");
+}
+inline QString defaultSuffix() {
+    return QStringLiteral("xls");
+}
 
 // "Кварнел - ЛД5 " and the firmware date of the last identification, cut to 31 and trimmed.
 QString sheetName(const QString& firmwareDate);

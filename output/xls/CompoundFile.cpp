@@ -34,7 +34,8 @@ QString gsfMessage(GsfOutput* output, GsfOutput* sink = nullptr) {
 
 class GsfStream final : public StorageStream {
 public:
-    GsfStream(GsfOutput* out, GsfOutput* sink, QString path) : m_out(out), m_sink(sink), m_path(std::move(path)) {}
+    GsfStream(GsfOutput* out, GsfOutput* sink, QString path)
+        : m_out(out), m_sink(sink), m_path(std::move(path)) {}
     ~GsfStream() override { g_object_unref(m_out); }
     GsfOutput* output() const { return m_out; }
 

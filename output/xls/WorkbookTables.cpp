@@ -209,8 +209,9 @@ std::uint16_t WorkbookTables::xfIndex(const TvteXLSRange& range, const RangeEntr
     x[7] = range.Rotation;
     put16(x, 8, 0x7C00u | (range.isMerged() ? 0x0020u : 0u));
     put16(x, 10, style(E::Left) | style(E::Right) << 4 | style(E::Top) << 8 | style(E::Bottom) << 12);
-    put16(x, 12, (left & 0x7F) | (right & 0x7F) << 7 | (b[E::DiagonalDown].drawn() ? 0x4000u : 0u) |
-                     (b[E::DiagonalUp].drawn() ? 0x8000u : 0u));
+    put16(x, 12,
+          (left & 0x7F) | (right & 0x7F) << 7 | (b[E::DiagonalDown].drawn() ? 0x4000u : 0u) |
+              (b[E::DiagonalUp].drawn() ? 0x8000u : 0u));
     const std::uint32_t area = (top & 0x7F) | (bottom & 0x7F) << 7 | (diagColor & 0x7F) << 14 |
                                (diagStyle & 0x0F) << 21 | std::uint32_t(range.FillPattern & 0x3F) << 26;
     put16(x, 14, area & 0xFFFF);

@@ -10,8 +10,8 @@ bool TvteXLSValue::isNumber() const {
         [](const auto& v) {
             using T = std::decay_t<decltype(v)>;
             return std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int16_t> ||
-                   std::is_same_v<T, std::int32_t> || std::is_same_v<T, float> ||
-                   std::is_same_v<T, double> || std::is_same_v<T, TvteXLSCurrency>;
+                   std::is_same_v<T, std::int32_t> || std::is_same_v<T, float> || std::is_same_v<T, double> ||
+                   std::is_same_v<T, TvteXLSCurrency>;
         },
         m_v);
 }

@@ -27,8 +27,7 @@ public:
 
     TvteXLSValue() = default;
     template <class T>
-        requires std::is_constructible_v<Storage, T>
-    TvteXLSValue(T v) : m_v(std::move(v)) {}
+    requires std::is_constructible_v<Storage, T> TvteXLSValue(T v) : m_v(std::move(v)) {}
     TvteXLSValue(const char* text8) : m_v(QByteArray(text8)) {}
 
     bool isEmpty() const { return std::holds_alternative<std::monostate>(m_v); }

@@ -26,9 +26,13 @@ void TvteXLSRange::setValue(const TvteXLSValue& value) {
     m_value = TvteXLSValue(std::move(text));
 }
 
-void TvteXLSWorksheet::setName(const QString& name) { m_name = xlsTrimmed(name.left(31)); }
+void TvteXLSWorksheet::setName(const QString& name) {
+    m_name = xlsTrimmed(name.left(31));
+}
 
-int TvteXLSWorksheet::IndexInWorkbook() const { return m_workbook ? m_workbook->indexOf(this) : -1; }
+int TvteXLSWorksheet::IndexInWorkbook() const {
+    return m_workbook ? m_workbook->indexOf(this) : -1;
+}
 
 TvteXLSRange& TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) {
     // No range that starts more than MaxRangeHeight rows above `top` can reach it.
@@ -85,7 +89,9 @@ TvteXLSRange& TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom)
     return *found;
 }
 
-void TvteXLSWorkbook::setUserName(const QString& name) { m_userName = xlsTrimmed(name.left(66)); }
+void TvteXLSWorkbook::setUserName(const QString& name) {
+    m_userName = xlsTrimmed(name.left(66));
+}
 
 TvteXLSWorksheet& TvteXLSWorkbook::AddSheet() {
     m_sheets.push_back(std::make_unique<TvteXLSWorksheet>(this));

@@ -39,7 +39,9 @@ inline std::vector<BiffRecord> biffRecords(const QByteArray& stream) {
     return out;
 }
 
-inline QByteArray hexBytes(const char* hex) { return QByteArray::fromHex(QByteArray(hex).replace(' ', "")); }
+inline QByteArray hexBytes(const char* hex) {
+    return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+}
 
 inline QString utf16At(const QByteArray& b, qsizetype at, int chars) {
     QString s;

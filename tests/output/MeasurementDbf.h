@@ -75,11 +75,11 @@ inline QByteArray file(const std::vector<MeasurementRow>& rows) {
         char type;
         int length, decimals;
     };
-    static const F fields[17] = {{"N", 'N', 4, 0},     {"DATE", 'C', 10, 0},  {"TIME", 'C', 8, 0},
-                                 {"MODE", 'N', 4, 0},  {"A", 'N', 18, 9},     {"A_SR", 'N', 18, 9},
-                                 {"F", 'N', 18, 9},    {"V", 'N', 18, 9},     {"V_SR", 'N', 18, 9},
-                                 {"S", 'N', 18, 9},    {"S_SR", 'N', 18, 9},  {"DT", 'N', 4, 0},
-                                 {"T", 'N', 4, 0},     {"TR_F", 'N', 18, 9},  {"TR_A", 'N', 18, 9},
+    static const F fields[17] = {{"N", 'N', 4, 0},        {"DATE", 'C', 10, 0},   {"TIME", 'C', 8, 0},
+                                 {"MODE", 'N', 4, 0},     {"A", 'N', 18, 9},      {"A_SR", 'N', 18, 9},
+                                 {"F", 'N', 18, 9},       {"V", 'N', 18, 9},      {"V_SR", 'N', 18, 9},
+                                 {"S", 'N', 18, 9},       {"S_SR", 'N', 18, 9},   {"DT", 'N', 4, 0},
+                                 {"T", 'N', 4, 0},        {"TR_F", 'N', 18, 9},   {"TR_A", 'N', 18, 9},
                                  {"TR_A_SR", 'N', 18, 9}, {"COMMENT", 'C', 50, 0}};
     QByteArray out(32, '\0');
     out[0] = 0x03;

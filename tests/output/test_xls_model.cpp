@@ -38,10 +38,10 @@ private slots:
     void overlapRemovesEveryRangeItTouches() {
         TvteXLSWorkbook book;
         TvteXLSWorksheet& sheet = book.AddSheet();
-        sheet.Ranges(0, 0, 0, 4);  // 5 rows high
+        sheet.Ranges(0, 0, 0, 4); // 5 rows high
         sheet.Ranges(2, 3, 3, 3);
-        sheet.Cells(5, 3);         // untouched
-        sheet.Ranges(0, 3, 2, 3);  // meets both of the first two
+        sheet.Cells(5, 3);        // untouched
+        sheet.Ranges(0, 3, 2, 3); // meets both of the first two
         QCOMPARE(sheet.RangeCount(), 2);
         QCOMPARE(sheet.MaxRangeHeight(), 1);
         QCOMPARE(sheet.RangeAt(0).Left(), 5);
@@ -116,10 +116,13 @@ private slots:
     void namesAreCutThenTrimmed_data() {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("sheet");
-        QTest::newRow("export without firmware date") << QStringLiteral("Кварнел - ЛД5 ") << QStringLiteral("Кварнел - ЛД5");
-        QTest::newRow("with firmware date") << QStringLiteral("Кварнел - ЛД5 12.03.09") << QStringLiteral("Кварнел - ЛД5 12.03.09");
+        QTest::newRow("export without firmware date")
+            << QStringLiteral("Кварнел - ЛД5 ") << QStringLiteral("Кварнел - ЛД5");
+        QTest::newRow("with firmware date")
+            << QStringLiteral("Кварнел - ЛД5 12.03.09") << QStringLiteral("Кварнел - ЛД5 12.03.09");
         QTest::newRow("longer than 31") << QString(40, QChar(u'Ж')) << QString(31, QChar(u'Ж'));
-        QTest::newRow("blank at the cut") << QString(30, QChar('a')) + QStringLiteral("  bc") << QString(30, QChar('a'));
+        QTest::newRow("blank at the cut")
+            << QString(30, QChar('a')) + QStringLiteral("  bc") << QString(30, QChar('a'));
         QTest::newRow("control characters") << QStringLiteral("\t\x01 name\r\n") << QStringLiteral("name");
     }
     void namesAreCutThenTrimmed() {
@@ -181,11 +184,12 @@ private slots:
         QTest::newRow("uint8") << TvteXLSValue(std::uint8_t(200)) << true << 200.0 << QByteArray("200");
         QTest::newRow("double") << TvteXLSValue(0.125) << true << 0.125 << QByteArray("0.125");
         QTest::newRow("float") << TvteXLSValue(2.5f) << true << 2.5 << QByteArray("2.5");
-        QTest::newRow("currency") << TvteXLSValue(TvteXLSCurrency{12345}) << true << 1.2345 << QByteArray("1.2345");
+        QTest::newRow("currency") << TvteXLSValue(TvteXLSCurrency{12345}) << true << 1.2345
+                                  << QByteArray("1.2345");
         QTest::newRow("digits as text") << TvteXLSValue("123") << false << 0.0 << QByteArray("123");
         QTest::newRow("boolean") << TvteXLSValue(true) << false << 0.0 << QByteArray("True");
-        QTest::newRow("int64 is another kind") << TvteXLSValue(std::int64_t(1) << 40) << false << 0.0
-                                               << QByteArray("1099511627776");
+        QTest::newRow("int64 is another kind")
+            << TvteXLSValue(std::int64_t(1) << 40) << false << 0.0 << QByteArray("1099511627776");
         QTest::newRow("empty") << TvteXLSValue() << false << 0.0 << QByteArray();
     }
     void cellKindFollowsTheValueKind() {

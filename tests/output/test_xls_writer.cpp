@@ -8,7 +8,8 @@
 
 namespace {
 
-QByteArray streamOf(const TvteXLSWorkbook& book, TvteExcelWriter::RowScan scan = TvteExcelWriter::RowScan::OnePass) {
+QByteArray streamOf(const TvteXLSWorkbook& book,
+                    TvteExcelWriter::RowScan scan = TvteExcelWriter::RowScan::OnePass) {
     MemoryStorage storage;
     TvteExcelWriter writer;
     writer.setRowScan(scan);
@@ -91,7 +92,8 @@ private slots:
         QCOMPARE(xfs[21].body, hexBytes("0500 0000 0100 2000 007C 0000 0000 00000000 0804"));
         const auto fonts = ofType(all, 0x0031);
         // 10 points, colour index 8 (black), weight 100, "Arial" in UTF-16.
-        QCOMPARE(fonts[4].body, hexBytes("C800 0000 0800 6400 0000 00 00 01 00 05 01 4100 7200 6900 6100 6C00"));
+        QCOMPARE(fonts[4].body,
+                 hexBytes("C800 0000 0800 6400 0000 00 00 01 00 05 01 4100 7200 6900 6100 6C00"));
         QCOMPARE(fonts[0].body, fonts[4].body);
         const auto formats = ofType(all, 0x041E);
         QCOMPARE(le16(formats[0].body, 0), std::uint16_t(5));
@@ -135,10 +137,10 @@ private slots:
         TvteXLSWorkbook book;
         book.AddSheet();
         const auto sheet = sheetRecords(biffRecords(streamOf(book)), 0);
-        const std::vector<std::uint16_t> expected = {
-            0x0809, 0x020B, 0x000D, 0x000C, 0x000F, 0x0011, 0x0010, 0x005F, 0x002A, 0x002B, 0x0082, 0x0080,
-            0x0225, 0x0081, 0x0014, 0x0015, 0x0083, 0x0084, 0x0026, 0x0027, 0x0028, 0x0029, 0x00A1, 0x0055,
-            0x0200, 0x023E, 0x001D, 0x000A};
+        const std::vector<std::uint16_t> expected = {0x0809, 0x020B, 0x000D, 0x000C, 0x000F, 0x0011, 0x0010,
+                                                     0x005F, 0x002A, 0x002B, 0x0082, 0x0080, 0x0225, 0x0081,
+                                                     0x0014, 0x0015, 0x0083, 0x0084, 0x0026, 0x0027, 0x0028,
+                                                     0x0029, 0x00A1, 0x0055, 0x0200, 0x023E, 0x001D, 0x000A};
         QCOMPARE(types(sheet), expected);
         QCOMPARE(first(sheet, 0x020B).body, QByteArray(16, '\0'));
         QCOMPARE(first(sheet, 0x0200).body, QByteArray(14, '\0'));
@@ -450,9 +452,14 @@ private slots:
                 const int h = rnd.bounded(3) == 0 ? rnd.bounded(40) : 0;
                 TvteXLSRange& r = sheet.Ranges(left, top, left + w, top + h);
                 switch (rnd.bounded(3)) {
-                case 0: r.setValue(double(i) / 8); break;
-                case 1: r.setValue(QStringLiteral("т%1").arg(i)); break;
-                default: break;
+                case 0:
+                    r.setValue(double(i) / 8);
+                    break;
+                case 1:
+                    r.setValue(QStringLiteral("т%1").arg(i));
+                    break;
+                default:
+                    break;
                 }
             }
         }
