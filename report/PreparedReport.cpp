@@ -5,23 +5,23 @@
 
 namespace report {
 
-QFont deviceFont(const FontSpec& spec, double pixelsPerMm, const QPaintDevice* device) {
-    QFont f(spec.family);
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
+QFont deviceFont(const FontStyle& style, double pixelsPerMm, const QPaintDevice* device) {
+    QFont f(style.family);
+    f.setBold(style.bold);
+    f.setItalic(style.italic);
     // A point is 25.4/72 mm; QFont point sizes are relative to the device's logical resolution.
     const double dpi = device ? device->logicalDpiY() : 96.0;
-    f.setPointSizeF(std::max(0.1, spec.pointSize * pixelsPerMm * 25.4 / dpi));
+    f.setPointSizeF(std::max(0.1, style.pointSize * pixelsPerMm * 25.4 / dpi));
     f.setStyleStrategy(QFont::PreferOutline);
     return f;
 }
 
-double textWidthMm(const FontSpec& spec, const QString& text) {
+double textWidthMm(const FontStyle& style, const QString& text) {
     // Measured large, in hundredths of a millimetre, so hinting does not distort the result.
-    QFont f(spec.family);
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setPixelSize(std::max(1, int(spec.pointSize * 25.4 / 72.0 * 100.0 + 0.5)));
+    QFont f(style.family);
+    f.setBold(style.bold);
+    f.setItalic(style.italic);
+    f.setPixelSize(std::max(1, int(style.pointSize * 25.4 / 72.0 * 100.0 + 0.5)));
     f.setStyleStrategy(QFont::PreferOutline);
     f.setHintingPreference(QFont::PreferNoHinting);
     return QFontMetricsF(f).horizontalAdvance(text) / 100.0;
@@ -73,12 +73,12 @@ void PreparedReport::paintPage(QPainter& painter, int pageIndex, QPointF origin,
     framePen.setWidthF(std::max(1.0, frameLineWidthMm * pixelsPerMm));
     const QPen textPen(Qt::black);
     // A page uses a handful of fonts; building one per item would dominate the time of a long report.
-    std::vector<std::pair<FontSpec, QFont>> fonts;
-    auto fontFor = [&](const FontSpec& spec) -> const QFont& {
+    std::vector<std::pair<FontStyle, QFont>> fonts;
+    auto fontFor = [&](const FontStyle& style) -> const QFont& {
         for (const auto& [s, f] : fonts)
-            if (s == spec)
+            if (s == style)
                 return f;
-        fonts.emplace_back(spec, deviceFont(spec, pixelsPerMm, painter.device()));
+        fonts.emplace_back(style, deviceFont(style, pixelsPerMm, painter.device()));
         return fonts.back().second;
     };
     for (const DrawItem& item : pages[pageIndex].items) {

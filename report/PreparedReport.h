@@ -15,7 +15,7 @@ namespace report {
 struct DrawItem {
     QRectF rect; // mm from the top left corner of the paper
     QString text;
-    FontSpec font;
+    FontStyle font;
     HAlign hAlign = HAlign::Left;
     VAlign vAlign = VAlign::Top;
     bool wordWrap = false;
@@ -67,9 +67,9 @@ public:
 };
 
 // The font of an item on a device of the given resolution at the given scale.
-QFont deviceFont(const FontSpec& spec, double pixelsPerMm, const QPaintDevice* device);
+QFont deviceFont(const FontStyle& style, double pixelsPerMm, const QPaintDevice* device);
 
 // Width in mm that `text` needs in `font` on one line.
-double textWidthMm(const FontSpec& font, const QString& text);
+double textWidthMm(const FontStyle& font, const QString& text);
 
 } // namespace report

@@ -133,15 +133,15 @@ private:
     qsizetype m_pos = 0;
 };
 
-void writeFont(Writer& w, const FontSpec& f) {
+void writeFont(Writer& w, const FontStyle& f) {
     w.str(f.family);
     w.f64(f.pointSize);
     w.u8(f.bold);
     w.u8(f.italic);
 }
 
-FontSpec readFont(Reader& r) {
-    FontSpec f;
+FontStyle readFont(Reader& r) {
+    FontStyle f;
     f.family = r.str();
     f.pointSize = r.f64();
     if (f.pointSize <= 0 || f.pointSize > 1000)

@@ -14,13 +14,13 @@
 // the object's band.
 namespace report {
 
-struct FontSpec {
+struct FontStyle {
     QString family = QStringLiteral("Arial");
     double pointSize = 10;
     bool bold = false;
     bool italic = false;
 
-    bool operator==(const FontSpec&) const = default;
+    bool operator==(const FontStyle&) const = default;
 };
 
 enum class HAlign : quint8 { Left, Center, Right };
@@ -31,7 +31,7 @@ struct TextObject {
     QRectF rect;
     // Literal text with expressions in brackets: [Source."FIELD"], [PAGE#], [TOTALPAGES].
     QString text;
-    FontSpec font;
+    FontStyle font;
     HAlign hAlign = HAlign::Left;
     VAlign vAlign = VAlign::Top;
     bool wordWrap = false;

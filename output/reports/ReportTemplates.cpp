@@ -10,7 +10,7 @@ namespace {
 using report::Band;
 using report::BandType;
 using report::DisplayFormat;
-using report::FontSpec;
+using report::FontStyle;
 using report::HAlign;
 using report::ReportTemplate;
 using report::TextObject;
@@ -23,8 +23,8 @@ constexpr double footerHeight = 5.5;
 // The page line ends on the right margin, 290.0 mm from the paper's left edge.
 constexpr double pageLineRight = 290.0;
 
-FontSpec arial(double size, bool bold) {
-    FontSpec f;
+FontStyle arial(double size, bool bold) {
+    FontStyle f;
     f.family = QStringLiteral("Arial");
     f.pointSize = size;
     f.bold = bold;
@@ -41,7 +41,7 @@ struct Column {
     double headingSize = 12; // Arial bold
 };
 
-TextObject tableCell(const Column& c, double height, const QString& text, FontSpec font) {
+TextObject tableCell(const Column& c, double height, const QString& text, FontStyle font) {
     TextObject o;
     o.name = c.field;
     o.rect = QRectF(c.left, 0, c.width, height);

@@ -304,7 +304,7 @@ void ReportEngineTest::footerIsAsWideAsItsTextOnTheRightMargin() {
     const PreparedReport rep = prepareReport(sampleTemplate(), source);
     const auto footers = itemsWithText(rep.pages[0], QStringLiteral("Стр."));
     QCOMPARE(footers[0]->rect.right(), 290.0);
-    const double w = textWidthMm(FontSpec{}, QStringLiteral("Стр. 1 из 1"));
+    const double w = textWidthMm(FontStyle{}, QStringLiteral("Стр. 1 из 1"));
     QVERIFY2(w > 10 && w < 30, qPrintable(QString::number(w)));
     QVERIFY(qAbs(footers[0]->rect.width() - w) < 2);
 }

@@ -142,8 +142,8 @@ void ReportTemplatesTest::columns() {
     QCOMPARE(head->text, heading);
     QCOMPARE(cell->text, QStringLiteral("[Dbf1.\"%1\"]").arg(field));
     QCOMPARE(describe(cell->format), format);
-    QCOMPARE(head->font, (FontSpec{QStringLiteral("Arial"), headingSize, true, false}));
-    QCOMPARE(cell->font, (FontSpec{QStringLiteral("Arial"), 10, false, false}));
+    QCOMPARE(head->font, (FontStyle{QStringLiteral("Arial"), headingSize, true, false}));
+    QCOMPARE(cell->font, (FontStyle{QStringLiteral("Arial"), 10, false, false}));
     for (const TextObject* o : {head, cell}) {
         QVERIFY(o->frame && o->wordWrap && o->clip);
         QCOMPARE(o->hAlign, HAlign::Center);
@@ -180,12 +180,12 @@ void ReportTemplatesTest::titleAndFooter() {
     QVERIFY(product && mt);
     QCOMPARE(product->rect, QRectF(6.9, 0, 56.8, 17.7));
     QCOMPARE(product->text, QStringLiteral("Кварнел-ЛД5"));
-    QCOMPARE(product->font, (FontSpec{QStringLiteral("Arial"), 16, true, false}));
+    QCOMPARE(product->font, (FontStyle{QStringLiteral("Arial"), 16, true, false}));
     QCOMPARE(product->hAlign, HAlign::Left);
     QCOMPARE(product->vAlign, VAlign::Top);
     QCOMPARE(mt->rect, QRectF(115.9, 0, 64.9, 17.7));
     QCOMPARE(mt->text, modeTitle);
-    QCOMPARE(mt->font, (FontSpec{QStringLiteral("Arial"), 14, true, false}));
+    QCOMPARE(mt->font, (FontStyle{QStringLiteral("Arial"), 14, true, false}));
     QCOMPARE(mt->hAlign, HAlign::Center);
     QCOMPARE(mt->vAlign, VAlign::Center);
     QVERIFY(!product->frame && !mt->frame);
@@ -194,7 +194,7 @@ void ReportTemplatesTest::titleAndFooter() {
     QCOMPARE(footer.objects.size(), std::size_t(1));
     const TextObject& page = footer.objects[0];
     QCOMPARE(page.text, QStringLiteral("Стр. [PAGE#] из [TOTALPAGES]"));
-    QCOMPARE(page.font, (FontSpec{QStringLiteral("Arial"), 10, false, false}));
+    QCOMPARE(page.font, (FontStyle{QStringLiteral("Arial"), 10, false, false}));
     QCOMPARE(page.rect.right(), 290.0);
     QVERIFY(page.widthFromText && !page.frame);
     QCOMPARE(page.hAlign, HAlign::Right);
