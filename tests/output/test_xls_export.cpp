@@ -343,6 +343,41 @@ private slots:
         QCOMPARE(labels, 10 + 2 * 3);
     }
 
+    void rowsReachTheNoteColumnEvenWithoutANote_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("recordCount");
+        QTest::newRow("Оперативный") << 0 << 8 << 3;
+        QTest::newRow("Ждущий") << 1 << 10 << 2;
+    }
+    void rowsReachTheNoteColumnEvenWithoutANote() {
+        QFETCH(int, mode);
+        QFETCH(int, columns);
+        QFETCH(int, recordCount);
+        DbfTable table;
+        table.open(m_table, DbfTable::Access::ReadOnly);
+        table.setFilter(QStringLiteral("MODE=%1").arg(mode));
+        table.setFiltered(true);
+        TvteXLSWorkbook book;
+        excel_export::fillWorkbook(book, table, mode, QString());
+        MemoryStorage memory;
+        TvteExcelWriter().saveToStorage(book, memory);
+        const auto records = biffRecords(memory.stream(QStringLiteral("Workbook")));
+        int rows = 0, blanks = 0;
+        for (const auto& r : records) {
+            QVERIFY(r.type != 0x0092 && r.type != 0x00E5); // no palette change, nothing merged
+            if (r.type == 0x0208) {
+                ++rows;
+                QCOMPARE(le16(r.body, 2), std::uint16_t(0));
+                QCOMPARE(le16(r.body, 4), std::uint16_t(columns));
+            }
+            if (r.type == 0x0201 && le16(r.body, 2) == columns - 1)
+                ++blanks;
+        }
+        QCOMPARE(rows, 1 + recordCount);
+        QCOMPARE(blanks, 1); // the one record of the mode with an empty note
+    }
+
     void viewWithoutRecordsGivesTheHeaderRow() {
         const QString empty = path(QStringLiteral("empty.dbf"));
         QVERIFY(measurement_dbf::write(empty, {}));
