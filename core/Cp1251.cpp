@@ -1,37 +1,68 @@
-#include "Cp1251.h"
+#include "core/Cp1251.h"
 
 #include "core/Error.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
+
+#include <array>
+#include <unordered_map>
 
 namespace cp1251 {
+namespace {
+
+// The code page is a fixed 256-entry table; building it once from Qt's codec keeps every field
+// read and write free of converter set-up, which dominated reading large tables.
+struct Tables {
+    std::array<char16_t, 256> toUnicode{};
+    std::unordered_map<char16_t, unsigned char> fromUnicode;
+
+    Tables() {
+        QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            const QString s = decoder.decode(QByteArrayView(&byte, 1));
+            // The one byte without a character (0x98) decodes to U+FFFD and maps back to nothing.
+            const char16_t c = s.size() == 1 ? s.at(0).unicode() : char16_t(0xFFFD);
+            toUnicode[b] = c;
+            if (c != 0xFFFD && b >= 0x80)
+                fromUnicode.emplace(c, static_cast<unsigned char>(b));
+        }
+    }
+};
+
+const Tables& tables() {
+    static const Tables t;
+    return t;
+}
+
+} // namespace
 
 QString decode(const char* data, qsizetype size) {
-    QStringDecoder decoder("windows-1251");
-    return decoder.decode(QByteArrayView(data, size));
+    const auto& map = tables().toUnicode;
+    QString out(size, Qt::Uninitialized);
+    QChar* dst = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        dst[i] = QChar(map[static_cast<unsigned char>(data[i])]);
+    return out;
 }
 
 QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
 
 std::optional<QByteArray> tryEncode(const QString& text) {
-    // ASCII is the common case and needs no codec.
-    bool ascii = true;
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
+    const auto& map = tables().fromUnicode;
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* dst = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80) {
+            dst[i] = static_cast<char>(c);
+            continue;
         }
+        auto it = map.find(c);
+        if (it == map.end())
+            return std::nullopt; // also every surrogate half, so no character outside the BMP passes
+        dst[i] = static_cast<char>(it->second);
     }
-    if (ascii)
-        return text.toLatin1();
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
-    QByteArray out = encoder.encode(text);
-    if (encoder.hasError())
-        return std::nullopt;
-    // The codec may substitute '?' without flagging an error; a round trip tells.
-    if (decode(out) != text)
-        return std::nullopt;
     return out;
 }
 
@@ -43,7 +74,7 @@ QByteArray encode(const QString& text) {
     return *bytes;
 }
 
-bool canEncode(QChar c) { return c.unicode() < 0x80 || tryEncode(QString(c)).has_value(); }
+bool canEncode(QChar c) { return c.unicode() < 0x80 || tables().fromUnicode.count(c.unicode()) != 0; }
 
 bool canEncode(const QString& text) { return tryEncode(text).has_value(); }
 
