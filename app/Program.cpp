@@ -4,6 +4,7 @@
 #include "app/TForm4.h"
 #include "app/TForm5.h"
 #include "db/views/TForm3.h"
+#include "link/TForm2.h"
 
 #include <QApplication>
 
@@ -15,8 +16,11 @@ std::unique_ptr<Program> startUp(const StartOptions& options) {
 
     auto program = std::make_unique<Program>();
     program->Form1 = std::make_unique<TForm1>();
+    program->Form2 = std::make_unique<TForm2>();
+    program->Form2->setTitleAccess(&TForm1::applicationTitle, &TForm1::setApplicationTitle);
     program->Form3 = std::make_unique<TForm3>(program->Form1->views());
     program->Form4 = std::make_unique<TForm4>();
+    program->Form1->Form2 = program->Form2.get();
     program->Form1->Form3 = program->Form3.get();
     program->Form1->Form4 = program->Form4.get();
 

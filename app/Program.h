@@ -3,12 +3,14 @@
 #include <memory>
 
 class TForm1;
+class TForm2;
 class TForm3;
 class TForm4;
 
 // The windows of the program, created once at start-up and kept for the whole run.
 struct Program {
     std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TForm2> Form2;
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
     Program();

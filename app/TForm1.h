@@ -4,6 +4,7 @@
 #include "app/SettingsKey.h"
 #include "db/DbfTable.h"
 #include "db/views/LayoutStore.h"
+#include "image/MemoryImage.h"
 
 #include <QMainWindow>
 
@@ -17,6 +18,7 @@ class QAction;
 class QMenu;
 class QTabWidget;
 class QToolBar;
+class TForm2;
 class TForm3;
 class TForm4;
 
@@ -42,7 +44,13 @@ public:
     FileDialog SaveDialog1{FileDialog::Kind::Save};
     ColorDialog ColorDialog1;
 
+    // The run's one memory image, filled by a download or a .bin file, and the firmware date of
+    // the instrument's last identification (empty until the first one).
+    image::MemoryImage Image;
+    QString FirmwareDate;
+
     // Windows created after this one at start-up.
+    TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
 
@@ -85,6 +93,7 @@ public:
     void Open_DB(const QString& path);
     void Close_DB();
     void Save_DB();
+    void Create_DB(); // a new table at SaveDialog1.fileName holding every record of Image
     void tab_filter(int mode);
     void reset_sort(DBGridPro& grid, DbfTable& table, const QString& indexName);
     void reset_sort_all(const QString& indexName); // the three grids in order
@@ -133,6 +142,8 @@ private:
     void showSettingsWarning();
     QAction* bind(QAction* action, void (TForm1::*handler)());
     void tableCommandsEnabled(bool on);
+    bool download(); // the download dialog; true when Image holds a new dump
+    void prepareTableSaveDialog();
 
     std::optional<QString> readLayout(const QString& name) const override;
     void writeLayout(const QString& name, const QString& text) override;

@@ -1,7 +1,30 @@
 #include "app/TForm1.h"
 
-#include "app/Unavailable.h"
+#include "app/Command.h"
+#include "db/views/ModeViews.h"
+#include "output/export/ExcelExport.h"
 
 void TForm1::Excel1Click() {
-    commandNotAvailable(this, QStringLiteral("Экспорт в Excel"));
+    if (!TableOpen || !Dbf1.isOpen())
+        return;
+    SaveDialog1.fileName.clear();
+    SaveDialog1.filter = QStringLiteral("Книга Excel|*.xls");
+    SaveDialog1.filterIndex = 1;
+    SaveDialog1.defaultExt = QStringLiteral(".xls");
+    if (!SaveDialog1.execute(this) || SaveDialog1.fileName.isEmpty())
+        return;
+    const QString file = SaveDialog1.fileName;
+
+    // The rows go out in natural record order, and the views no longer show a sort afterwards.
+    views().finishEdits();
+    reset_sort_all(QString::fromLatin1(ModeViews::kSortIndex));
+    try {
+        excel_export::exportView(Dbf1, activePage(), FirmwareDate, file);
+    } catch (...) {
+        views().DataSource1().reread();
+        throw;
+    }
+    views().DataSource1().reread();
+    command::message(this, QMessageBox::Information, excel_export::successCaption(),
+                     excel_export::successMessage(file));
 }

@@ -1,0 +1,398 @@
+#include "AppFixture.h"
+#include "Simulator.h"
+
+#include "db/views/ModeViews.h"
+#include "grid/DBGridPro.h"
+#include "link/TForm2.h"
+#include "link/sim/ImageGenerator.h"
+#include "report/PreviewWindow.h"
+
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <map>
+
+namespace {
+
+// Answers the message boxes that open over the download dialog (and after it) with OK, and
+// stops a download that hangs. The download dialog itself is left to run.
+class BoxAnswerer : public QObject {
+public:
+    explicit BoxAnswerer(TForm1& w, int watchdogMs = 30000) {
+        m_poll.setInterval(20);
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                titles << box->windowTitle();
+                texts << box->text();
+                icons << box->icon();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_poll.start();
+        m_watchdog.setSingleShot(true);
+        connect(&m_watchdog, &QTimer::timeout, this, [this, &w] {
+            timedOut = true;
+            if (w.Form2)
+                w.Form2->reject();
+        });
+        m_watchdog.start(watchdogMs);
+    }
+    QStringList titles, texts;
+    QList<QMessageBox::Icon> icons;
+    bool timedOut = false;
+
+private:
+    QTimer m_poll, m_watchdog;
+};
+
+QByteArray bytesOf(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The dialog answers one file name and remembers how it was prepared.
+struct DialogAnswer {
+    explicit DialogAnswer(const QString& answer) : path(answer) {}
+    QString path;
+    QString filter, defaultExt;
+    int filterIndex = 0;
+    int shown = 0;
+    std::function<bool(FileDialog&)> handler() {
+        return [this](FileDialog& d) {
+            ++shown;
+            filter = d.filter;
+            defaultExt = d.defaultExt;
+            filterIndex = d.filterIndex;
+            if (path.isEmpty())
+                return false;
+            d.fileName = path;
+            return true;
+        };
+    }
+};
+
+// Rows the three views show, page by page.
+int viewRows(TForm1& w, int page) {
+    w.PageControl1->setCurrentIndex(page);
+    return w.grid(page)->rowCount();
+}
+
+// Per mode, how many of the first n generated records have it (the image cycles the modes).
+std::map<int, int> modeCounts(const image::MemoryImage& image) {
+    std::map<int, int> counts{{0, 0}, {1, 0}, {2, 0}};
+    for (int k = 1; k <= image.recordCount(); ++k)
+        ++counts[image.record(k).mode];
+    return counts;
+}
+
+int pythonRowCount(const QString& xls, QString* sheetName) {
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"),
+             {QStringLiteral("-c"),
+              QStringLiteral("import sys, xlrd\n"
+                             "b = xlrd.open_workbook(sys.argv[1])\n"
+                             "s = b.sheet_by_index(0)\n"
+                             "sys.stdout.buffer.write(('%d\\n' % s.nrows + s.name).encode('utf-8'))\n"),
+              xls});
+    if (!py.waitForFinished(30000) || py.exitCode() != 0)
+        return -1;
+    const QStringList out = QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'));
+    *sheetName = out.value(1);
+    return out.value(0).toInt();
+}
+
+} // namespace
+
+class TestAppCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QGuiApplication::setApplicationDisplayName(QStringLiteral("Кварнел-ЛД5")); }
+
+    void createDownloadsIntoNewTable() {
+        AppFixture f;
+        Simulator sim({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("12")});
+        QVERIFY(sim.ok());
+        mapPort(QStringLiteral("COM1"), sim.device());
+        mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        QCOMPARE(w.Form2, p->Form2.get());
+        QVERIFY(w.FirmwareDate.isEmpty());
+
+        DialogAnswer save(f.dataPath(QStringLiteral("new.dbf")));
+        w.SaveDialog1.handler = save.handler();
+        const QString title = w.windowTitle();
+        BoxAnswerer boxes(w);
+        w.N2->trigger();
+        QVERIFY(!boxes.timedOut);
+        QCOMPARE(boxes.texts, QStringList());
+        QCOMPARE(save.filter, QStringLiteral("Файлы данных|*.dbf"));
+        QCOMPARE(save.filterIndex, 1);
+        QCOMPARE(save.defaultExt, QStringLiteral(".dbf"));
+
+        QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
+        QCOMPARE(w.Image.loadedBytes(), bytesOf(sim::generateImage(12)));
+        QVERIFY(w.TableOpen);
+        QVERIFY(!w.TableModified);
+        QVERIFY(!w.PageControl1->isHidden());
+        QVERIFY(w.Excel1->isEnabled());
+        QCOMPARE(readHeader(save.path).records, 12u);
+        std::vector<QVariant> n = columnValues(save.path, QStringLiteral("N"));
+        QCOMPARE(int(n.size()), 12);
+        for (int k = 0; k < 12; ++k)
+            QCOMPARE(n[std::size_t(k)].toInt(), k + 1);
+        const std::map<int, int> counts = modeCounts(w.Image);
+        for (int page = 0; page < 3; ++page)
+            QCOMPARE(viewRows(w, page), counts.at(page));
+        // A new table does not name itself in the title.
+        QCOMPARE(w.windowTitle(), title);
+    }
+
+    void createWithoutDownloadLeavesNoFile_data() {
+        QTest::addColumn<bool>("instrument");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("download cancelled") << true << QStringList();
+        QTest::newRow("no instrument")
+            << false
+            << QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")};
+    }
+    void createWithoutDownloadLeavesNoFile() {
+        QFETCH(bool, instrument);
+        QFETCH(QStringList, texts);
+        AppFixture f;
+        Simulator sim(QStringList{}); // real pacing: the dump takes long enough to cancel it
+        QVERIFY(sim.ok());
+        mapPort(QStringLiteral("COM1"), instrument ? sim.device() : QStringLiteral("/nonexistent/ttyS0"));
+        mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.dataPath(QStringLiteral("never.dbf"));
+        DialogAnswer save(path);
+        w.SaveDialog1.handler = save.handler();
+        if (instrument)
+            QTimer::singleShot(700, w.Form2, [&w] { w.Form2->Button1->click(); });
+        BoxAnswerer boxes(w);
+        w.N2->trigger();
+        QVERIFY(!boxes.timedOut);
+        QCOMPARE(boxes.texts, texts);
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!w.TableOpen);
+        QVERIFY(w.PageControl1->isHidden());
+        QVERIFY(!w.Excel1->isEnabled());
+    }
+
+    void appendTwiceFromOneImage() {
+        AppFixture f;
+        Simulator sim({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("9")});
+        QVERIFY(sim.ok());
+        mapPort(QStringLiteral("COM1"), sim.device());
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.dataPath(QStringLiteral("empty.dbf"));
+        writeTable(path, {});
+        DialogAnswer open(path);
+        w.OpenDialog1.handler = open.handler();
+
+        for (int run = 0; run < 2; ++run) {
+            BoxAnswerer boxes(w);
+            w.N14->trigger();
+            QVERIFY(!boxes.timedOut);
+            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Дополнение")});
+            QCOMPARE(boxes.texts, QStringList{QStringLiteral("Добавлено записей: %1").arg(run == 0 ? 9 : 0)});
+            QCOMPARE(boxes.icons.value(0), QMessageBox::Information);
+            QCOMPARE(open.shown, 1); // the second run uses the open table
+            QCOMPARE(open.filter, QStringLiteral("Базы данных|*.dbf"));
+            QVERIFY(w.TableOpen);
+            QVERIFY(!w.TableModified);
+            QVERIFY(!w.PageControl1->isHidden());
+            QCOMPARE(readHeader(path).records, 9u);
+            const std::map<int, int> counts = modeCounts(w.Image);
+            int shown = 0;
+            for (int page = 0; page < 3; ++page)
+                shown += viewRows(w, page);
+            QCOMPARE(shown, counts.at(0) + counts.at(1) + counts.at(2));
+            QVERIFY(counts.at(0) > 0 && counts.at(1) > 0 && counts.at(2) > 0);
+        }
+        QCOMPARE(w.windowTitle(), QStringLiteral("empty - Кварнел-ЛД5"));
+    }
+
+    void loadBinFile_data() {
+        QTest::addColumn<int>("records"); // -1: the .bin file does not exist
+        QTest::newRow("30 records") << 30;
+        QTest::newRow("no records") << 0;
+        QTest::newRow("missing file") << -1;
+    }
+    void loadBinFile() {
+        QFETCH(int, records);
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString bin = f.dataPath(QStringLiteral("memory.bin"));
+        if (records >= 0)
+            writeFile(bin, bytesOf(sim::generateImage(records)));
+        const QString table = f.dataPath(QStringLiteral("from-bin.dbf"));
+        DialogAnswer open(bin), save(table);
+        w.OpenDialog1.handler = open.handler();
+        w.SaveDialog1.handler = save.handler();
+        ModalAnswer answers;
+        if (records < 0)
+            answers.press(QMessageBox::Ok);
+        w.dispatch([&w] { w.bin1Click(); }); // the menu item is hidden
+        QCOMPARE(answers.unexpected(), 0);
+        QVERIFY(answers.allAnswered());
+        QCOMPARE(open.filter, QStringLiteral("Двоичные файлы|*.bin"));
+        QCOMPARE(open.defaultExt, QStringLiteral(".bin"));
+        if (records < 0) {
+            QCOMPARE(answers.seen().front().title, QStringLiteral("Error"));
+            QCOMPARE(save.shown, 0);
+            QVERIFY(!QFile::exists(table));
+            QVERIFY(!w.TableOpen);
+            return;
+        }
+        QCOMPARE(save.filter, QStringLiteral("Файлы данных|*.dbf"));
+        QVERIFY(w.TableOpen);
+        QVERIFY(!w.TableModified);
+        QVERIFY(w.FirmwareDate.isEmpty()); // no instrument was asked
+        QCOMPARE(readHeader(table).records, std::uint32_t(records));
+        const std::map<int, int> counts = modeCounts(w.Image);
+        for (int page = 2; page >= 0; --page)
+            QCOMPARE(viewRows(w, page), counts.at(page));
+        // The page shown keeps its own mode after the import.
+        QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=0"));
+    }
+
+    void excelExportOfTheActiveView_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("rows"); // mixedRows: 4, 3 and 3 records
+        QTest::newRow("Оперативный") << 0 << 4;
+        QTest::newRow("Ждущий") << 1 << 3;
+        QTest::newRow("Наблюдения") << 2 << 3;
+    }
+    void excelExportOfTheActiveView() {
+        QFETCH(int, page);
+        QFETCH(int, rows);
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString table = f.openMixed(w);
+        w.FirmwareDate = QStringLiteral("12.11.09");
+        w.PageControl1->setCurrentIndex(page);
+        // A sorted view goes out in record order and loses its sort.
+        DBGridPro& g = *w.grid(page);
+        int fColumn = -1;
+        for (int c = 0; c < g.columnCount(); ++c)
+            if (g.column(c).fieldName.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0)
+                fColumn = c;
+        QVERIFY(fColumn >= 0);
+        g.setSortState(fColumn, tsSortedDown);
+        w.DBGridPro1TitleStateChange(g, fColumn);
+        QVERIFY(!w.Dbf1.currentIndex().isEmpty());
+
+        const QString xls = f.dataPath(QStringLiteral("view.xls"));
+        DialogAnswer save(xls);
+        w.SaveDialog1.handler = save.handler();
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok);
+        w.Excel1->trigger();
+        QCOMPARE(answers.unexpected(), 0);
+        QCOMPARE(save.filter, QStringLiteral("Книга Excel|*.xls"));
+        QCOMPARE(save.defaultExt, QStringLiteral(".xls"));
+        QCOMPARE(answers.seen().size(), std::size_t(1));
+        QCOMPARE(answers.seen()[0].title, QStringLiteral("Экспорт в Excel"));
+        QCOMPARE(answers.seen()[0].text, QStringLiteral("Экспорт в файл view.xls завершен успешно."));
+        QVERIFY(w.Dbf1.currentIndex().isEmpty());
+        for (int i = 0; i < 3; ++i)
+            for (int c = 0; c < w.grid(i)->columnCount(); ++c)
+                QCOMPARE(int(w.grid(i)->column(c).sortState), int(tsSortedNone));
+        QCOMPARE(w.grid(page)->rowCount(), rows);
+
+        QString sheet;
+        QCOMPARE(pythonRowCount(xls, &sheet), rows + 1);
+        QCOMPARE(sheet, QStringLiteral("Кварнел - ЛД5 12.11.09"));
+
+        // The command line gives the same file for the same view.
+        w.N16->trigger();
+        const QString cliXls = f.dataPath(QStringLiteral("cli.xls"));
+        QProcess cli;
+        cli.start(qEnvironmentVariable("KV_APP"), {QStringLiteral("export"), table, QStringLiteral("--mode"),
+                                                   QString::number(page), cliXls, QStringLiteral("--firmware-date"),
+                                                   QStringLiteral("12.11.09")});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(readFile(cliXls), readFile(xls));
+    }
+
+    void excelExportErrorShowsNoSuccess() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        f.openMixed(w);
+        DialogAnswer save(f.dataPath(QStringLiteral("missing-folder/view.xls")));
+        w.SaveDialog1.handler = save.handler();
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok);
+        w.N11->trigger(); // the grid pop-up "Экспорт"
+        QCOMPARE(answers.unexpected(), 0);
+        QCOMPARE(answers.seen().size(), std::size_t(1));
+        QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
+        QVERIFY(!QFile::exists(save.path));
+        QVERIFY(w.TableOpen);
+    }
+
+    void reportsOfTheActivePage_data() {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("preview") << "ToolButton5" << "report::PreviewWindow";
+        QTest::newRow("pop-up Печать") << "N4" << "report::PreviewWindow";
+        QTest::newRow("print") << "ToolButton4" << "report::ReportPrintDialog";
+    }
+    void reportsOfTheActivePage() {
+        QFETCH(QString, trigger);
+        QFETCH(QString, window);
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        f.openMixed(w);
+        for (int page = 0; page < 3; ++page) {
+            w.PageControl1->setCurrentIndex(page);
+            w.Dbf1.first();
+            w.Dbf1.next();
+            const int current = w.Dbf1.recNo();
+            int pages = -1;
+            ModalAnswer answers;
+            answers.then([&](QWidget* modal) {
+                if (auto* preview = qobject_cast<report::PreviewWindow*>(modal))
+                    pages = preview->report().pageCount();
+                static_cast<QDialog*>(modal)->reject();
+            });
+            w.findChild<QAction*>(trigger)->trigger();
+            QCOMPARE(answers.unexpected(), 0);
+            QCOMPARE(answers.seen().size(), std::size_t(1));
+            QCOMPARE(answers.seen()[0].className, window);
+            if (window == QLatin1String("report::PreviewWindow"))
+                QCOMPARE(pages, 1);
+            QCOMPARE(w.Dbf1.recNo(), current);
+        }
+        // Without a table nothing opens.
+        w.N16->trigger();
+        ModalAnswer none;
+        w.dispatch([&w] { w.N4Click(); });
+        w.dispatch([&w] { w.ToolButton4Click(); });
+        QVERIFY(none.seen().empty());
+    }
+};
+
+QTEST_MAIN(TestAppCommands)
+#include "test_app_commands.moc"
