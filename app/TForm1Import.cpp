@@ -108,7 +108,8 @@ void TForm1::N14Click() {
         throw;
     }
     views().DataSource1().reset();
-    command::message(this, QMessageBox::Information, QStringLiteral("Дополнение"), image::addedMessage(result));
+    command::message(this, QMessageBox::Information, QStringLiteral("Дополнение"),
+                     image::addedMessage(result));
     showNotices(*this, result, QStringLiteral("Дополнение"));
     Save_DB();
 }

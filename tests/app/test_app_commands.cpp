@@ -166,7 +166,8 @@ private slots:
         QTest::newRow("download cancelled") << true << QStringList();
         QTest::newRow("no instrument")
             << false
-            << QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")};
+            << QStringList{QStringLiteral(
+                   "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")};
     }
     void createWithoutDownloadLeavesNoFile() {
         QFETCH(bool, instrument);
@@ -226,6 +227,28 @@ private slots:
             QVERIFY(counts.at(0) > 0 && counts.at(1) > 0 && counts.at(2) > 0);
         }
         QCOMPARE(w.windowTitle(), QStringLiteral("empty - Кварнел-ЛД5"));
+    }
+
+    void appendCancelledKeepsTheTable() {
+        AppFixture f;
+        Simulator sim(QStringList{});
+        QVERIFY(sim.ok());
+        mapPort(QStringLiteral("COM1"), sim.device());
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.openMixed(w);
+        const QByteArray before = readFile(path);
+        QTimer::singleShot(700, w.Form2, [&w] { w.Form2->Button1->click(); });
+        BoxAnswerer boxes(w);
+        w.N14->trigger();
+        QVERIFY(!boxes.timedOut);
+        QCOMPARE(boxes.texts, QStringList());
+        QVERIFY(w.TableOpen);
+        QVERIFY(!w.PageControl1->isHidden());
+        QCOMPARE(w.DBGridPro1->rowCount(), 4);
+        QCOMPARE(readFile(path), before);
+        // The identification came before the cancel.
+        QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
     }
 
     void loadBinFile_data() {
@@ -326,9 +349,9 @@ private slots:
         w.N16->trigger();
         const QString cliXls = f.dataPath(QStringLiteral("cli.xls"));
         QProcess cli;
-        cli.start(qEnvironmentVariable("KV_APP"), {QStringLiteral("export"), table, QStringLiteral("--mode"),
-                                                   QString::number(page), cliXls, QStringLiteral("--firmware-date"),
-                                                   QStringLiteral("12.11.09")});
+        cli.start(qEnvironmentVariable("KV_APP"),
+                  {QStringLiteral("export"), table, QStringLiteral("--mode"), QString::number(page), cliXls,
+                   QStringLiteral("--firmware-date"), QStringLiteral("12.11.09")});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         QCOMPARE(readFile(cliXls), readFile(xls));
@@ -354,9 +377,12 @@ private slots:
     void reportsOfTheActivePage_data() {
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<QString>("window");
-        QTest::newRow("preview") << "ToolButton5" << "report::PreviewWindow";
-        QTest::newRow("pop-up Печать") << "N4" << "report::PreviewWindow";
-        QTest::newRow("print") << "ToolButton4" << "report::ReportPrintDialog";
+        QTest::newRow("preview") << "ToolButton5"
+                                 << "report::PreviewWindow";
+        QTest::newRow("pop-up Печать") << "N4"
+                                       << "report::PreviewWindow";
+        QTest::newRow("print") << "ToolButton4"
+                               << "report::ReportPrintDialog";
     }
     void reportsOfTheActivePage() {
         QFETCH(QString, trigger);
