@@ -272,11 +272,11 @@ private slots:
         const QString p = path(QStringLiteral("by_python.dbf"));
         const QString script = QStringLiteral(
             "import sys, dbf\n"
-            "spec = ('N N(4,0); DATE C(10); TIME C(8); MODE N(4,0); A N(18,9); A_SR N(18,9); F N(18,9);'\n"
+            "layout = ('N N(4,0); DATE C(10); TIME C(8); MODE N(4,0); A N(18,9); A_SR N(18,9); F N(18,9);'\n"
             "        ' V N(18,9); V_SR N(18,9); S N(18,9); S_SR N(18,9); DT N(4,0); T N(4,0); TR_F "
             "N(18,9);'\n"
             "        ' TR_A N(18,9); TR_A_SR N(18,9); COMMENT C(50)')\n"
-            "t = dbf.Table(sys.argv[1], spec, dbf_type='db3', codepage='cp1251')\n"
+            "t = dbf.Table(sys.argv[1], layout, dbf_type='db3', codepage='cp1251')\n"
             "t.open(dbf.READ_WRITE)\n"
             "t.append(dict(n=1, date='01.02.2025', time='10:11:12', mode=2, a=2.5, f=50.0, dt=10, t=-5,"
             " comment='Замер в цехе'))\n"
