@@ -3,12 +3,10 @@
 #include "core/Error.h"
 #include "link/DownloadLink.h"
 
-#ifdef KV_HAVE_IMPORTER
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#endif
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -118,7 +116,6 @@ int download(const QStringList& args) {
         throw KvError(QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]"));
     const QString tablePath = files.first();
 
-#ifdef KV_HAVE_IMPORTER
     // A table to append to is checked before the instrument is kept busy for a quarter of a minute.
     DbfTable table;
     if (append) {
@@ -128,7 +125,6 @@ int download(const QStringList& args) {
             throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
         }
     }
-#endif
 
     ConsoleDownload link;
     if (!link.run())
@@ -149,7 +145,6 @@ int download(const QStringList& args) {
         }
     }
 
-#ifdef KV_HAVE_IMPORTER
     image::MemoryImage memory;
     memory.load(bytes);
     image::Importer importer(table);
@@ -159,10 +154,6 @@ int download(const QStringList& args) {
         QTextStream(stdout) << image::addedMessage(result) << '\n';
     for (const QString& notice : image::notices(result))
         err << notice << '\n';
-#else
-    err << QStringLiteral("Импорт в таблицу %1 ещё не собран в этой версии.").arg(tablePath) << '\n';
-    return 1;
-#endif
     return binFailed ? 1 : 0;
 }
 

@@ -2,11 +2,9 @@
 
 #include "core/Error.h"
 
-#ifdef KV_HAVE_REPORTS
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "output/reports/ModeReports.h"
-#endif
 
 namespace cli {
 namespace {
@@ -42,7 +40,6 @@ int report(const QStringList& args) {
     if (!ok || modeNumber < 0 || modeNumber > 2)
         throw KvError(QStringLiteral("Режим «%1» неизвестен: режимы 0, 1 и 2.").arg(mode));
 
-#ifdef KV_HAVE_REPORTS
     DbfTable dbf1;
     MeasurementTable::open(dbf1, table, DbfTable::Access::ReadOnly);
     dbf1.setFilter(QStringLiteral("MODE=%1").arg(modeNumber));
@@ -64,9 +61,6 @@ int report(const QStringList& args) {
     }
     reports::writeModeReportPdf(dbf1, modeNumber, pdf);
     return 0;
-#else
-    throw KvError(QStringLiteral("Печатные отчёты не собраны в этой версии программы."));
-#endif
 }
 
 } // namespace cli
