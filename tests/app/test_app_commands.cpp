@@ -294,6 +294,15 @@ private slots:
             QCOMPARE(viewRows(w, page), counts.at(page));
         // The page shown keeps its own mode after the import.
         QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=0"));
+
+        // The command line makes the same table from the same .bin.
+        w.N16->trigger();
+        const QString cliTable = f.dataPath(QStringLiteral("from-cli.dbf"));
+        QProcess cli;
+        cli.start(qEnvironmentVariable("KV_APP"), {QStringLiteral("import"), bin, cliTable});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(readFile(cliTable), readFile(table));
     }
 
     void excelExportOfTheActiveView_data() {
