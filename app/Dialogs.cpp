@@ -13,6 +13,18 @@ QStringList FileDialog::qtFilters(const QString& filter) {
     return result;
 }
 
+void FileDialog::prepare(const QString& filter_, const QString& ext) {
+    fileName.clear();
+    filter = filter_;
+    filterIndex = 1;
+    defaultExt = ext;
+}
+
+bool FileDialog::choose(QWidget* parent, const QString& filter_, const QString& ext) {
+    prepare(filter_, ext);
+    return execute(parent) && !fileName.isEmpty();
+}
+
 bool FileDialog::execute(QWidget* parent) {
     if (handler)
         return handler(*this) && !fileName.isEmpty();

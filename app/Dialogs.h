@@ -25,6 +25,11 @@ public:
     // Shows the dialog; true when a file was chosen (fileName then holds it).
     bool execute(QWidget* parent);
 
+    // Prepares the dialog as every command does (no proposed name, this one filter, first entry,
+    // this default extension); with choose() also shows it: true when a non-empty name was chosen.
+    void prepare(const QString& filter, const QString& ext);
+    bool choose(QWidget* parent, const QString& filter, const QString& ext);
+
     std::function<bool(FileDialog&)> handler;
 
     // "Базы данных|*.dbf" -> "Базы данных (*.dbf)", one entry per pair.

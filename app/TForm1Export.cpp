@@ -7,11 +7,7 @@
 void TForm1::Excel1Click() {
     if (!TableOpen || !Dbf1.isOpen())
         return;
-    SaveDialog1.fileName.clear();
-    SaveDialog1.filter = QStringLiteral("Книга Excel|*.xls");
-    SaveDialog1.filterIndex = 1;
-    SaveDialog1.defaultExt = QStringLiteral(".xls");
-    if (!SaveDialog1.execute(this) || SaveDialog1.fileName.isEmpty())
+    if (!SaveDialog1.choose(this, QStringLiteral("Книга Excel|*.xls"), QStringLiteral(".xls")))
         return;
     const QString file = SaveDialog1.fileName;
 

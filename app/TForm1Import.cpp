@@ -37,10 +37,7 @@ bool TForm1::download() {
 }
 
 void TForm1::prepareTableSaveDialog() {
-    SaveDialog1.fileName.clear();
-    SaveDialog1.filter = QStringLiteral("Файлы данных|*.dbf");
-    SaveDialog1.filterIndex = 1;
-    SaveDialog1.defaultExt = QStringLiteral(".dbf");
+    SaveDialog1.prepare(QStringLiteral("Файлы данных|*.dbf"), QStringLiteral(".dbf"));
 }
 
 void TForm1::Create_DB() {
@@ -79,11 +76,7 @@ void TForm1::N2Click() {
 
 void TForm1::N14Click() {
     if (!TableOpen) {
-        OpenDialog1.fileName.clear();
-        OpenDialog1.filter = QStringLiteral("Базы данных|*.dbf");
-        OpenDialog1.filterIndex = 1;
-        OpenDialog1.defaultExt = QStringLiteral(".dbf");
-        if (!OpenDialog1.execute(this) || OpenDialog1.fileName.isEmpty())
+        if (!OpenDialog1.choose(this, QStringLiteral("Базы данных|*.dbf"), QStringLiteral(".dbf")))
             return;
         Open_DB(OpenDialog1.fileName);
     }
@@ -117,11 +110,7 @@ void TForm1::N14Click() {
 void TForm1::bin1Click() {
     if (TableOpen)
         Close_DB();
-    OpenDialog1.fileName.clear();
-    OpenDialog1.filter = QStringLiteral("Двоичные файлы|*.bin");
-    OpenDialog1.filterIndex = 1;
-    OpenDialog1.defaultExt = QStringLiteral(".bin");
-    if (!OpenDialog1.execute(this) || OpenDialog1.fileName.isEmpty())
+    if (!OpenDialog1.choose(this, QStringLiteral("Двоичные файлы|*.bin"), QStringLiteral(".bin")))
         return;
     Image.loadFile(OpenDialog1.fileName);
     prepareTableSaveDialog();

@@ -81,11 +81,7 @@ void TForm1::Save_DB() {
 }
 
 void TForm1::N3Click() {
-    OpenDialog1.fileName.clear();
-    OpenDialog1.filter = QStringLiteral("Базы данных|*.dbf");
-    OpenDialog1.filterIndex = 1;
-    OpenDialog1.defaultExt = QStringLiteral(".dbf");
-    if (!OpenDialog1.execute(this) || OpenDialog1.fileName.isEmpty())
+    if (!OpenDialog1.choose(this, QStringLiteral("Базы данных|*.dbf"), QStringLiteral(".dbf")))
         return;
     const QString file = OpenDialog1.fileName;
     if (TableOpen)

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "grid/GridDataLink.h"
+#include "grid/NumberPattern.h"
 
 #include <QLocale>
 
@@ -22,24 +23,6 @@ Qt::Alignment toQt(ColumnAlignment a) {
         break;
     }
     return Qt::AlignLeft;
-}
-
-// Reads what the user typed into a number cell: either decimal separator, no grouping.
-std::optional<double> parseTyped(const QString& typed) {
-    QString c = typed.trimmed();
-    c.replace(u',', u'.');
-    const QByteArray bytes = c.toLatin1();
-    if (bytes.isEmpty())
-        return std::nullopt;
-    const char* first = bytes.constData();
-    const char* last = first + bytes.size();
-    if (*first == '+')
-        ++first;
-    double d = 0;
-    const auto r = std::from_chars(first, last, d);
-    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(d))
-        return std::nullopt;
-    return d;
 }
 
 } // namespace
@@ -199,8 +182,8 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     QVariant stored;
     if (!typed.trimmed().isEmpty()) {
         if (m_link->fieldType(field) == GridDataLink::FieldType::Number) {
-            const auto number = parseTyped(typed);
-            if (!number) {
+            const auto number = parseDecimal(typed);
+            if (!number || !std::isfinite(*number)) {
                 if (m_onError)
                     m_onError(QStringLiteral("'%1' - недопустимое число").arg(typed.trimmed()));
                 return false;

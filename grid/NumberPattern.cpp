@@ -20,23 +20,6 @@ std::string shortestFixed(double value) {
     return std::string(buf, r.ptr);
 }
 
-std::optional<double> parseNumber(const QString& text) {
-    QString t = text.trimmed();
-    t.replace(u',', u'.');
-    const QByteArray bytes = t.toLatin1();
-    if (bytes.isEmpty())
-        return std::nullopt;
-    const char* first = bytes.constData();
-    const char* last = first + bytes.size();
-    if (*first == '+')
-        ++first;
-    double v = 0;
-    const auto r = std::from_chars(first, last, v);
-    if (r.ec != std::errc() || r.ptr != last)
-        return std::nullopt;
-    return v;
-}
-
 } // namespace
 
 NumberPattern::NumberPattern(const QString& pattern) : m_pattern(pattern) {
@@ -159,7 +142,7 @@ QString NumberPattern::display(const QVariant& value, const QString& decimalPoin
     case QMetaType::QString: {
         const QString text = value.toString();
         if (!isEmpty()) {
-            if (const auto v = parseNumber(text))
+            if (const auto v = parseDecimal(text))
                 return format(*v, decimalPoint);
         }
         return text;
@@ -167,4 +150,21 @@ QString NumberPattern::display(const QVariant& value, const QString& decimalPoin
     default:
         return value.toString();
     }
+}
+
+std::optional<double> parseDecimal(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(u',', u'.');
+    const QByteArray bytes = t.toLatin1();
+    if (bytes.isEmpty())
+        return std::nullopt;
+    const char* first = bytes.constData();
+    const char* last = first + bytes.size();
+    if (*first == '+')
+        ++first;
+    double v = 0;
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last)
+        return std::nullopt;
+    return v;
 }

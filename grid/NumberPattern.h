@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 // A numeric display pattern such as "00.000" or "000.0":
 //   "0"  a digit position that is always filled (leading or trailing zeros);
 //   "#"  a digit position filled only when the value needs it;
@@ -41,3 +43,7 @@ private:
     int m_fracZeros = 0; // of them, always filled ("0")
     bool m_hasPoint = false;
 };
+
+// Reads a decimal number as a user types it or a text field holds it: either separator,
+// an optional sign, no grouping. Empty optional for anything else.
+std::optional<double> parseDecimal(const QString& text);
