@@ -6,6 +6,7 @@
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
 #include "image/TestImages.h"
+#include "tests/link/Simulator.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -119,30 +120,7 @@ inline void mapCom1(const QString& device) {
     s.sync();
 }
 
-// The simulated instrument as a child process, answering on its pseudo-terminal.
-class Simulator {
-public:
-    explicit Simulator(const QStringList& args) {
-        m_process.setProgram(QStringLiteral(KV_SIM));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (m_process.waitForStarted(5000))
-            while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
-            }
-        m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-    ~Simulator() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    const QString& device() const { return m_device; }
-
-private:
-    QProcess m_process;
-    QString m_device;
-};
+// The simulated instrument of the download tests.
+using ::Simulator;
 
 } // namespace faults

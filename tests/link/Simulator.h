@@ -21,6 +21,7 @@ public:
         m_process.terminate();
         if (!m_process.waitForFinished(3000))
             m_process.kill();
+        m_process.waitForFinished(3000);
     }
     const QString& device() const { return m_device; }
     bool ok() const { return !m_device.isEmpty(); }
