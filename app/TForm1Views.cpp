@@ -82,6 +82,7 @@ void TForm1::N9Click() {
 void TForm1::N13Click() {
     if (!Dbf1.isOpen())
         return;
-    m_views->delete_rows(*activeGrid(), Dbf1);
+    // The rows are marked deleted before the pack, which may still fail (full disk).
     TableModified = true;
+    m_views->delete_rows(*activeGrid(), Dbf1);
 }

@@ -1,5 +1,6 @@
 #include "Pty.h"
 #include "Simulator.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include "link/TForm2.h"
 #include "link/sim/ImageGenerator.h"
@@ -39,6 +40,7 @@ public:
     QStringList captions;
     QStringList texts;
     int saveDialogs = 0;
+    int replaceQuestions = 0;
     bool timedOut = false;
 
 private:
@@ -56,6 +58,14 @@ private:
                 // What the user types into the name field.
                 if (auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
                     edit->setText(savePath);
+                // Replacing a file asks first, from inside accept(); the user agrees.
+                QTimer::singleShot(0, this, [this] {
+                    if (auto* ask = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                        if (QAbstractButton* yes = ask->button(QMessageBox::Yes)) {
+                            ++replaceQuestions;
+                            yes->click();
+                        }
+                });
                 static_cast<QDialog*>(files)->accept();
             }
         }
@@ -104,6 +114,7 @@ private slots:
     void damagedDumpChangesNothing();
     void cancelClosesPort();
     void binThatCannotBeWrittenStillSucceeds();
+    void binOnAFullDiskKeepsTheOlderFile();
     void cancelledSaveDialogStillSucceeds();
     void elementsAndTexts();
 
@@ -128,7 +139,8 @@ void DialogTest::fullDumpToImageAndBin() {
     QFETCH(QString, fault);
     const QString source = m_dir.filePath(QStringLiteral("source.bin"));
     const QByteArray image = randomImage(source);
-    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--bin"), source, QStringLiteral("--fault"), fault});
+    Simulator sim(
+        {QStringLiteral("--fast"), QStringLiteral("--bin"), source, QStringLiteral("--fault"), fault});
     QVERIFY(sim.ok());
     mapPort(QStringLiteral("COM1"), sim.device());
 
@@ -198,7 +210,8 @@ void DialogTest::noInstrumentGivesUpAndStartsOverOnCom1() {
         QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
         // Missing, not forbidden: no permission line.
         QCOMPARE(answerer.texts,
-                 QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")});
+                 QStringList{QStringLiteral(
+                     "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")});
         QVERIFY(!dialog.CommPortDriver1.IsOpen());
         QCOMPARE(dialog.CommPortDriver1.portName(), com1);
     }
@@ -214,9 +227,12 @@ void DialogTest::noInstrumentGivesUpAndStartsOverOnCom1() {
 void DialogTest::rejectedInstrument_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("text");
-    QTest::newRow("type") << "wrong-type" << "Вы подключили не тот прибор !";
-    QTest::newRow("version") << "wrong-version" << "Вы подключили не тот прибор !";
-    QTest::newRow("date") << "unknown-date" << "Неизвестная или новая версия прибора !";
+    QTest::newRow("type") << "wrong-type"
+                          << "Вы подключили не тот прибор !";
+    QTest::newRow("version") << "wrong-version"
+                             << "Вы подключили не тот прибор !";
+    QTest::newRow("date") << "unknown-date"
+                          << "Неизвестная или новая версия прибора !";
 }
 
 void DialogTest::rejectedInstrument() {
@@ -283,6 +299,38 @@ void DialogTest::binThatCannotBeWrittenStillSucceeds() {
     QVERIFY(answerer.texts.value(0).contains(QStringLiteral("missing-folder")));
     QCOMPARE(dialog.imageLength(), 7566);
     QVERIFY(!QFile::exists(answerer.savePath));
+}
+
+// The .bin goes to a temporary file renamed over the older one only when whole.
+void DialogTest::binOnAFullDiskKeepsTheOlderFile() {
+    Simulator sim({QStringLiteral("--fast")});
+    mapPort(QStringLiteral("COM1"), sim.device());
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("older.bin"));
+    const QByteArray older("a memory image the user saved before");
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(older);
+    }
+    TForm2 dialog;
+    Answerer answerer(dialog);
+    answerer.savePath = target;
+    QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
+    int result = -1;
+    {
+        FileSizeLimit full(4096); // the image has 7566 bytes
+        QVERIFY(full.active());
+        result = dialog.exec();
+    }
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(dialog.imageLength(), 7566);
+    QCOMPARE(answerer.replaceQuestions, 1);
+    QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
+    QVERIFY(answerer.texts.value(0).contains(QStringLiteral("older.bin")));
+    QCOMPARE(readAll(target), older);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("older.bin")});
 }
 
 void DialogTest::cancelledSaveDialogStillSucceeds() {
