@@ -36,6 +36,19 @@ std::function<bool(FileDialog&)> answerWith(const QString& path) {
     };
 }
 
+// Runs a command of the window while no file may grow past room bytes, and answers the boxes it
+// opens with OK. Every box it opened comes back, the unexpected ones too.
+std::vector<ModalAnswer::Seen> onFullDisk(rlim_t room, const std::function<void()>& command) {
+    FileSizeLimit full(room);
+    if (!full.active())
+        return {{QStringLiteral("FileSizeLimit"), QStringLiteral("no limit set"), QString()}};
+    ModalAnswer answers;
+    answers.press(QMessageBox::Ok);
+    command();
+    full.lift();
+    return answers.seen();
+}
+
 constexpr qsizetype kHeaderLength = 577; // 32 + 17 fields * 32 + 1
 constexpr qsizetype kRecordLength = 265;
 
@@ -75,18 +88,10 @@ private slots:
 
         DBGridPro& g = *w.DBGridPro1;
         g.setCurrentCell(0, 0); // record 2, the first live one
-        {
-            FileSizeLimit full(4096);
-            QVERIFY(full.active());
-            ModalAnswer answers;
-            answers.press(QMessageBox::Ok);
-            w.N24->trigger();
-            full.lift();
-            QCOMPARE(answers.unexpected(), 0);
-            QCOMPARE(answers.seen().size(), std::size_t(1));
-            QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
-            QVERIFY(!answers.seen()[0].text.isEmpty());
-        }
+        const auto seen = onFullDisk(4096, [&w] { w.N24->trigger(); });
+        QCOMPARE(seen.size(), std::size_t(1));
+        QCOMPARE(seen[0].title, QStringLiteral("Error"));
+        QVERIFY(!seen[0].text.isEmpty());
         QCOMPARE(snapshot(QFileInfo(path).absolutePath()).keys(), filesBefore.keys());
         const QByteArray after = readFile(path);
         QCOMPARE(after.size(), before.size());
@@ -122,17 +127,9 @@ private slots:
         const auto before = snapshot(QFileInfo(table).absolutePath());
 
         w.SaveDialog1.handler = answerWith(xls);
-        {
-            FileSizeLimit full(1024);
-            QVERIFY(full.active());
-            ModalAnswer answers;
-            answers.press(QMessageBox::Ok);
-            w.Excel1->trigger();
-            full.lift();
-            QCOMPARE(answers.unexpected(), 0);
-            QCOMPARE(answers.seen().size(), std::size_t(1)); // no success message
-            QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
-        }
+        const auto seen = onFullDisk(1024, [&w] { w.Excel1->trigger(); });
+        QCOMPARE(seen.size(), std::size_t(1)); // no success message
+        QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
         QVERIFY(w.TableOpen);
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
@@ -161,17 +158,9 @@ private slots:
 
         w.OpenDialog1.handler = answerWith(bin);
         w.SaveDialog1.handler = answerWith(table);
-        {
-            FileSizeLimit full(4096);
-            QVERIFY(full.active());
-            ModalAnswer answers;
-            answers.press(QMessageBox::Ok);
-            w.dispatch([&w] { w.bin1Click(); }); // the menu item is hidden
-            full.lift();
-            QCOMPARE(answers.unexpected(), 0);
-            QCOMPARE(answers.seen().size(), std::size_t(1));
-            QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
-        }
+        const auto seen = onFullDisk(4096, [&w] { w.dispatch([&w] { w.bin1Click(); }); }); // a hidden item
+        QCOMPARE(seen.size(), std::size_t(1));
+        QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
         QVERIFY(!w.TableOpen);
         QVERIFY(!w.Excel1->isEnabled());
