@@ -3,6 +3,7 @@
 #include "app/TForm1.h"
 #include "app/TForm4.h"
 #include "app/TForm5.h"
+#include "core/QtTranslations.h"
 #include "db/views/TForm3.h"
 #include "link/TForm2.h"
 
@@ -12,6 +13,7 @@ Program::Program() = default;
 Program::~Program() = default;
 
 std::unique_ptr<Program> startUp(const StartOptions& options) {
+    installQtTranslations();
     TForm1::setApplicationTitle(TForm1::StartUpTitle);
 
     auto program = std::make_unique<Program>();

@@ -5,6 +5,7 @@ BUILD_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgsf-1-dev
+    qt6-translations-l10n
 )
 TEST_PACKAGES=(
     locales xvfb xauth fonts-dejavu-core

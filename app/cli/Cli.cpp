@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "core/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -65,6 +66,7 @@ int run(int argc, char** argv) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    installQtTranslations(); // the reasons of file errors come from Qt
     QStringList args = QCoreApplication::arguments().mid(2);
     try {
         return command->run(args);

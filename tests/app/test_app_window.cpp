@@ -456,6 +456,31 @@ private slots:
         QVERIFY(answers.seen().empty());
     }
 
+    // Qt's own texts follow the program's language: the buttons of its questions and the reasons
+    // it gives for file errors.
+    void qtOwnTextsAreRussian() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        f.openMixed(w);
+        w.TableModified = true;
+        QStringList buttons;
+        ModalAnswer answers;
+        answers.then([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            buttons << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        w.N16->trigger();
+        QCOMPARE(answers.unexpected(), 0);
+        QCOMPARE(buttons, QStringList({QStringLiteral("&Да"), QStringLiteral("&Нет")}));
+
+        QFile missing(f.dataPath(QStringLiteral("нет-такого/файла.bin")));
+        QVERIFY(!missing.open(QIODevice::ReadOnly));
+        QCOMPARE(missing.errorString(), QStringLiteral("Файл или каталог не существует"));
+    }
+
     void popupPrintIsThePreview() {
         AppFixture f;
         auto p = f.start();
