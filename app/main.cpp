@@ -1,5 +1,5 @@
-#include "app/Program.h"
 #include "app/cli/Cli.h"
+#include "ui/Program.h"
 
 int main(int argc, char** argv) {
     if (cli::isCommand(argc, argv))

@@ -5,7 +5,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 #include <QSaveFile>
 
 namespace report {
@@ -88,12 +87,6 @@ void printReport(const PreparedReport& report, QPagedPaintDevice& device, const 
     }
     if (!painter.end())
         throw KvError(QStringLiteral("Печать отчёта не завершилась."));
-}
-
-void printReport(const PreparedReport& report, QPrinter& printer, const PrintJob& job) {
-    printer.setFullPage(true);
-    printer.setPageLayout(pageLayoutOf(report));
-    printReport(report, static_cast<QPagedPaintDevice&>(printer), job);
 }
 
 void writePdf(const PreparedReport& report, const QString& path, const PrintJob& job) {

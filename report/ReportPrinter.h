@@ -9,7 +9,6 @@
 #include <vector>
 
 class QPagedPaintDevice;
-class QPrinter;
 
 namespace report {
 
@@ -31,9 +30,6 @@ struct PrintJob {
 // Paints the job's pages onto a paged device whose layout is the report's paper with no margins.
 // The device must not be painting yet.
 void printReport(const PreparedReport& report, QPagedPaintDevice& device, const PrintJob& job = {});
-
-// Sets the printer's page layout to the report's paper and paints the job.
-void printReport(const PreparedReport& report, QPrinter& printer, const PrintJob& job);
 
 // Writes the report as a PDF file, beside the target and renamed over it.
 void writePdf(const PreparedReport& report, const QString& path, const PrintJob& job = {});

@@ -4,7 +4,7 @@
 
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
-#include "output/reports/ModeReports.h"
+#include "output/modereports/ModeReports.h"
 
 namespace cli {
 namespace {

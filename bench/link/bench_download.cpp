@@ -1,7 +1,7 @@
 // A full dump through the simulated instrument at the real line's pace: the time from showing
 // the download dialog to its OK, against the line's own time of 15 134 characters x 11 bits at
 // 9600 bit/s.
-#include "link/TForm2.h"
+#include "ui/TForm2.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     const double line = 15134.0 * 11.0 / 9600.0;
     std::printf("full dump, 15134 characters at 9600 bit/s 8N2, show to OK: %.3f s\n", seconds);
     std::printf("line time 15134 x 11 / 9600:                              %.3f s\n", line);
-    std::printf("overhead: %+.3f s (%+.2f %%; goal within 2 %%)\n", seconds - line, (seconds - line) / line * 100.0);
+    std::printf("overhead: %+.3f s (%+.2f %%; goal within 2 %%)\n", seconds - line,
+                (seconds - line) / line * 100.0);
     return 0;
 }

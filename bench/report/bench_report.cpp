@@ -1,7 +1,7 @@
 // A printed report over 10 000 rows of a table file: preparation and PDF writing times.
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
-#include "output/reports/ModeReports.h"
+#include "output/modereports/ModeReports.h"
 #include "report/ReportPrinter.h"
 
 #include <QElapsedTimer>

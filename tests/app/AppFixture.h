@@ -2,8 +2,8 @@
 
 #include "ModalAnswer.h"
 #include "TestTables.h"
-#include "app/Program.h"
-#include "app/TForm1.h"
+#include "ui/Program.h"
+#include "ui/TForm1.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "AppFixture.h"
 #include "Simulator.h"
 
-#include "db/views/ModeViews.h"
-#include "grid/DBGridPro.h"
-#include "link/TForm2.h"
+#include "grid/ui/DBGridPro.h"
 #include "link/sim/ImageGenerator.h"
-#include "report/PreviewWindow.h"
+#include "report/ui/PreviewWindow.h"
+#include "ui/ModeViews.h"
+#include "ui/TForm2.h"
 
 #include <QMessageBox>
 #include <QProcess>

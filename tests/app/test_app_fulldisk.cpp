@@ -3,7 +3,7 @@
 #include "AppFixture.h"
 #include "tests/support/FileSizeLimit.h"
 
-#include "grid/DBGridPro.h"
+#include "grid/ui/DBGridPro.h"
 #include "image/TestImages.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
-#include "app/Dialogs.h"
-#include "app/FileVersion.h"
 #include "core/Error.h"
+#include "core/FileVersion.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "db/views/DataFormat.h"
 #include "db/views/DbfDataLink.h"
-#include "db/views/ModeViews.h"
 #include "db/views/ViewColumns.h"
+#include "ui/Dialogs.h"
+#include "ui/ModeViews.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

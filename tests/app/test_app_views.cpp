@@ -1,8 +1,8 @@
 #include "AppFixture.h"
 
-#include "db/views/ModeViews.h"
-#include "db/views/TForm3.h"
-#include "grid/DBGridPro.h"
+#include "grid/ui/DBGridPro.h"
+#include "ui/ModeViews.h"
+#include "ui/TForm3.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

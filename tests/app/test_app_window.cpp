@@ -1,10 +1,10 @@
 #include "AppFixture.h"
 
-#include "app/FileVersion.h"
-#include "app/TForm4.h"
-#include "app/TForm5.h"
 #include "core/Error.h"
-#include "grid/DBGridPro.h"
+#include "core/FileVersion.h"
+#include "grid/ui/DBGridPro.h"
+#include "ui/TForm4.h"
+#include "ui/TForm5.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MemoryLink.h"
-#include "grid/DBGridPro.h"
+#include "grid/ui/DBGridPro.h"
 
 #include <QTableView>
 #include <QtTest>

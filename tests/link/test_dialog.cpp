@@ -2,8 +2,8 @@
 #include "Simulator.h"
 #include "tests/support/FileSizeLimit.h"
 
-#include "link/TForm2.h"
 #include "link/sim/ImageGenerator.h"
+#include "ui/TForm2.h"
 
 #include <QApplication>
 #include <QCheckBox>

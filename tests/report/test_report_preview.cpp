@@ -2,9 +2,9 @@
 #include "PdfText.h"
 
 #include "core/Error.h"
-#include "report/PreviewWindow.h"
-#include "report/PrintDialog.h"
 #include "report/ReportEngine.h"
+#include "report/ui/PreviewWindow.h"
+#include "report/ui/PrintDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,8 +2,8 @@
 #include "TableFixture.h"
 
 #include "core/Error.h"
-#include "output/reports/ModeReports.h"
-#include "output/reports/ReportTemplates.h"
+#include "output/modereports/ModeReports.h"
+#include "output/modereports/ReportTemplates.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,0 +1,552 @@
+#include "grid/ui/DBGridPro.h"
+
+#include "core/Error.h"
+#include "grid/ColumnFitting.h"
+#include "grid/ColumnLayoutText.h"
+#include "grid/GridDataLink.h"
+#include "grid/TitleStateMachine.h"
+#include "grid/ui/GridDelegate.h"
+#include "grid/ui/GridHeader.h"
+#include "grid/ui/GridModel.h"
+#include "grid/ui/GridView.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Silver grid lines whatever the platform style draws otherwise.
+class GridStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Table_GridLineColor)
+            return static_cast<int>(QColor(0xC0, 0xC0, 0xC0).rgba());
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// Watches the viewport: its width is what the columns are fitted to.
+class ResizeWatcher : public QObject {
+public:
+    ResizeWatcher(std::function<void()> onResize, QObject* parent)
+        : QObject(parent), m_onResize(std::move(onResize)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            m_onResize();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onResize;
+};
+
+} // namespace
+
+struct DBGridPro::Impl {
+    DBGridPro* q = nullptr;
+    GridModel* model = nullptr;
+    GridView* view = nullptr;
+    GridHeader* header = nullptr;
+    bool autoFit = true;
+    bool noMultiTitleStates = true;
+    int titleLines = 2;
+    int applyingWidths = 0; // > 0 while the grid itself sizes the sections
+    int currentColumn = -1;
+    int errorCount = 0;
+    QPointer<QMenu> popup;
+    std::function<void(const QString&)> onError;
+
+    const std::vector<GridColumn>& columns() const { return model->columns(); }
+    int count() const { return static_cast<int>(columns().size()); }
+
+    std::vector<int> visibleColumns() const {
+        std::vector<int> out;
+        for (int i = 0; i < count(); ++i)
+            if (columns()[i].visible)
+                out.push_back(i);
+        return out;
+    }
+
+    int firstVisible() const {
+        const auto v = visibleColumns();
+        return v.empty() ? -1 : v.front();
+    }
+
+    void reportError(const QString& message) {
+        ++errorCount;
+        if (onError)
+            onError(message);
+        else
+            QMessageBox::critical(q, QStringLiteral("Error"), message);
+    }
+
+    void syncHidden() {
+        // Hiding a section reports it resized to 0: not a width the user chose.
+        ++applyingWidths;
+        for (int i = 0; i < count(); ++i)
+            view->setColumnHidden(i, !columns()[i].visible);
+        --applyingWidths;
+        if (currentColumn >= count() || (currentColumn >= 0 && !columns()[currentColumn].visible))
+            currentColumn = firstVisible();
+        if (currentColumn < 0)
+            currentColumn = firstVisible();
+    }
+
+    void refit() {
+        ++applyingWidths;
+        view->setHorizontalScrollBarPolicy(autoFit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+        const auto visible = visibleColumns();
+        std::vector<int> widths;
+        if (autoFit) {
+            std::vector<int> design;
+            for (int i : visible)
+                design.push_back(columns()[i].width);
+            widths = ColumnFitting::fit(design, view->viewport()->width());
+        }
+        for (int i = 0; i < count(); ++i) {
+            const auto it = std::find(visible.begin(), visible.end(), i);
+            const int w =
+                (autoFit && it != visible.end()) ? widths[it - visible.begin()] : columns()[i].width;
+            if (header->sectionSize(i) != w || header->isSectionHidden(i))
+                header->resizeSection(i, w);
+        }
+        --applyingWidths;
+    }
+
+    // The user dragged a title edge.
+    void onSectionResized(int logical, int, int newSize) {
+        if (applyingWidths > 0 || !model->validColumn(logical))
+            return;
+        if (!autoFit) {
+            GridColumn c = columns()[logical];
+            c.width = newSize;
+            model->setColumn(logical, std::move(c));
+            return;
+        }
+        const auto visible = visibleColumns();
+        const auto it = std::find(visible.begin(), visible.end(), logical);
+        if (it == visible.end())
+            return;
+        std::vector<int> shown;
+        for (int i : visible)
+            shown.push_back(i == logical ? newSize : header->sectionSize(i));
+        const auto widths = ColumnFitting::resize(shown, static_cast<int>(it - visible.begin()), newSize,
+                                                  view->viewport()->width());
+        for (size_t k = 0; k < visible.size(); ++k) {
+            GridColumn c = columns()[visible[k]];
+            c.width = widths[k];
+            model->setColumn(visible[k], std::move(c));
+        }
+        refit();
+    }
+
+    void onTitleClicked(int logical, Qt::KeyboardModifiers modifiers) {
+        if (!model->validColumn(logical))
+            return;
+        std::vector<TitleState> states;
+        for (const auto& c : columns())
+            states.push_back(c.sortState);
+        const bool changed = TitleStateMachine::click(
+            states, logical, modifiers.testFlag(Qt::ControlModifier), noMultiTitleStates);
+        setStates(states);
+        if (changed)
+            report([&] { emit q->titleStateChange(logical); });
+    }
+
+    // Runs an owner's handler from inside an event of the view. An error it throws must not
+    // unwind through Qt's event delivery: it ends the handler and is shown like any other.
+    template <typename F> void report(F&& call) {
+        try {
+            call();
+        } catch (const KvError& e) {
+            reportError(e.message());
+        } catch (const std::exception& e) {
+            reportError(QString::fromLocal8Bit(e.what()));
+        }
+    }
+
+    void setStates(const std::vector<TitleState>& states) {
+        for (int i = 0; i < count() && i < static_cast<int>(states.size()); ++i) {
+            if (columns()[i].sortState == states[i])
+                continue;
+            GridColumn c = columns()[i];
+            c.sortState = states[i];
+            model->setColumn(i, std::move(c));
+        }
+        header->viewport()->update();
+    }
+
+    // After the link re-read: back on the link's current row, the same column.
+    void afterLinkReset() {
+        const int rows = model->rowCount();
+        syncHidden();
+        if (rows <= 0 || currentColumn < 0)
+            return;
+        const int row = std::clamp(model->link()->currentRow(), 0, rows - 1);
+        const QModelIndex idx = model->index(row, currentColumn);
+        view->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+        view->scrollTo(idx);
+    }
+
+    void updateHeaderHeight() {
+        const QFontMetrics fm(header->font());
+        header->setFixedHeight(fm.lineSpacing() * titleLines + 8);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    }
+
+    template <typename F> void changeColumn(int index, F&& change) {
+        if (!model->validColumn(index))
+            return;
+        GridColumn c = columns()[index];
+        change(c);
+        model->setColumn(index, std::move(c));
+    }
+};
+
+DBGridPro::DBGridPro(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+    d->q = this;
+    d->model = new GridModel(this);
+    d->view = new GridView(this);
+    d->header = new GridHeader(d->view);
+    d->view->setHorizontalHeader(d->header);
+    d->view->setModel(d->model);
+    d->view->setItemDelegate(new GridDelegate(
+        d->model, [this](int column) { d->report([&] { emit initEdit(column); }); }, d->view));
+
+    auto* style = new GridStyle;
+    style->setParent(d->view);
+    d->view->setStyle(style);
+
+    d->view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    d->view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    d->view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
+    d->view->setShowGrid(true);
+    d->view->setGridStyle(Qt::SolidLine);
+    d->view->setWordWrap(false);
+    d->view->setSortingEnabled(false);
+    d->view->setDragEnabled(false);
+    d->view->setCornerButtonEnabled(false);
+    d->view->verticalHeader()->hide();
+    d->view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    d->view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    d->view->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // Selected rows stay drawn filled when the grid does not have the focus.
+    QPalette pal = d->view->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    d->view->setPalette(pal);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(d->view);
+    setFocusProxy(d->view);
+
+    d->view->viewport()->installEventFilter(new ResizeWatcher([this] { d->refit(); }, this));
+    d->model->setErrorHandler([this](const QString& m) { d->reportError(m); });
+
+    connect(d->header, &GridHeader::titleClicked, this,
+            [this](int logical, Qt::KeyboardModifiers m) { d->onTitleClicked(logical, m); });
+    connect(d->header, &QHeaderView::sectionResized, this, [this](int logical, int oldSize, int newSize) {
+        d->onSectionResized(logical, oldSize, newSize);
+    });
+    connect(d->model, &GridModel::linkReset, this, [this] { d->afterLinkReset(); });
+    connect(d->view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (!current.isValid())
+                    return;
+                if (d->model->validColumn(current.column()))
+                    d->currentColumn = current.column();
+                if (current.row() != previous.row() && d->model->linkActive())
+                    d->report([&] { d->model->link()->setCurrentRow(current.row()); });
+            });
+    connect(d->view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex idx = d->view->indexAt(pos);
+        if (idx.isValid())
+            d->view->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+        if (d->popup)
+            d->popup->popup(d->view->viewport()->mapToGlobal(pos));
+    });
+
+    d->updateHeaderHeight();
+}
+
+DBGridPro::~DBGridPro() = default;
+
+void DBGridPro::setDataLink(GridDataLink* link) {
+    d->model->setLink(link);
+}
+GridDataLink* DBGridPro::dataLink() const {
+    return d->model->link();
+}
+int DBGridPro::rowCount() const {
+    return d->model->rowCount();
+}
+
+void DBGridPro::setColumns(std::vector<GridColumn> columns) {
+    d->model->setColumns(std::move(columns));
+    d->currentColumn = -1;
+    d->syncHidden();
+    d->refit();
+}
+
+const std::vector<GridColumn>& DBGridPro::columns() const {
+    return d->columns();
+}
+int DBGridPro::columnCount() const {
+    return d->count();
+}
+const GridColumn& DBGridPro::column(int index) const {
+    return d->columns().at(static_cast<size_t>(index));
+}
+
+int DBGridPro::columnIndex(const QString& fieldName) const {
+    for (int i = 0; i < d->count(); ++i)
+        if (d->columns()[i].fieldName.compare(fieldName, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void DBGridPro::setColumn(int index, GridColumn column) {
+    if (!d->model->validColumn(index))
+        return;
+    d->model->setColumn(index, std::move(column));
+    d->syncHidden();
+    d->refit();
+}
+
+void DBGridPro::setColumnTitle(int index, const QString& title) {
+    d->changeColumn(index, [&](GridColumn& c) { c.title = title; });
+}
+
+void DBGridPro::setColumnWidth(int index, int designWidth) {
+    d->changeColumn(index, [&](GridColumn& c) { c.width = std::max(0, designWidth); });
+    d->refit();
+}
+
+void DBGridPro::setColumnVisible(int index, bool visible) {
+    d->changeColumn(index, [&](GridColumn& c) { c.visible = visible; });
+    d->syncHidden();
+    d->refit();
+}
+
+void DBGridPro::setColumnColor(int index, const QColor& color) {
+    d->changeColumn(index, [&](GridColumn& c) { c.color = color; });
+}
+
+void DBGridPro::setColumnReadOnly(int index, bool readOnly) {
+    d->changeColumn(index, [&](GridColumn& c) { c.readOnly = readOnly; });
+}
+
+void DBGridPro::setColumnDisplayFormat(int index, const QString& pattern) {
+    d->changeColumn(index, [&](GridColumn& c) { c.displayFormat = pattern; });
+}
+
+void DBGridPro::setColumnFont(int index, const std::optional<QFont>& font) {
+    d->changeColumn(index, [&](GridColumn& c) { c.font = font; });
+}
+
+void DBGridPro::setColumnMaxLength(int index, int maxLength) {
+    d->changeColumn(index, [&](GridColumn& c) { c.maxLength = std::max(0, maxLength); });
+}
+
+void DBGridPro::setColumnCharFilter(int index, std::function<bool(QChar)> acceptChar) {
+    d->changeColumn(index, [&](GridColumn& c) { c.acceptChar = std::move(acceptChar); });
+}
+
+void DBGridPro::setSortState(int index, TitleState state) {
+    d->changeColumn(index, [&](GridColumn& c) { c.sortState = state; });
+    d->header->viewport()->update();
+}
+
+void DBGridPro::clearSortStates() {
+    d->setStates(std::vector<TitleState>(d->count(), tsSortedNone));
+}
+
+void DBGridPro::clearColors() {
+    for (int i = 0; i < d->count(); ++i)
+        setColumnColor(i, QColor());
+}
+
+int DBGridPro::displayedWidth(int index) const {
+    if (!d->model->validColumn(index) || d->header->isSectionHidden(index))
+        return 0;
+    return d->header->sectionSize(index);
+}
+
+void DBGridPro::setAutoFit(bool on) {
+    d->autoFit = on;
+    d->refit();
+}
+
+bool DBGridPro::autoFit() const {
+    return d->autoFit;
+}
+void DBGridPro::setNoMultiTitleStates(bool on) {
+    d->noMultiTitleStates = on;
+}
+bool DBGridPro::noMultiTitleStates() const {
+    return d->noMultiTitleStates;
+}
+
+void DBGridPro::setTitleLines(int lines) {
+    d->titleLines = std::clamp(lines, 1, 2);
+    d->updateHeaderHeight();
+}
+
+int DBGridPro::currentRow() const {
+    const QModelIndex idx = d->view->currentIndex();
+    return idx.isValid() ? idx.row() : -1;
+}
+
+int DBGridPro::currentColumn() const {
+    return d->model->validColumn(d->currentColumn) ? d->currentColumn : -1;
+}
+
+void DBGridPro::setCurrentCell(int row, int column) {
+    if (d->model->validColumn(column) && d->columns()[column].visible)
+        d->currentColumn = column;
+    if (row < 0 || row >= d->model->rowCount() || d->currentColumn < 0)
+        return;
+    const QModelIndex idx = d->model->index(row, d->currentColumn);
+    d->view->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+    d->view->scrollTo(idx);
+}
+
+std::vector<int> DBGridPro::selectedRows() const {
+    std::vector<int> rows;
+    const int count = d->model->rowCount();
+    if (count == 0)
+        return rows;
+    for (const QModelIndex& idx : d->view->selectionModel()->selectedRows())
+        if (idx.row() >= 0 && idx.row() < count)
+            rows.push_back(idx.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && currentRow() >= 0)
+        rows.push_back(currentRow());
+    return rows;
+}
+
+void DBGridPro::selectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    const int count = d->model->rowCount();
+    const int last = d->count() - 1;
+    if (last < 0)
+        return;
+    for (int r : rows)
+        if (r >= 0 && r < count)
+            selection.select(d->model->index(r, 0), d->model->index(r, last));
+    d->view->selectionModel()->select(selection,
+                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void DBGridPro::clearSelection() {
+    d->view->selectionModel()->clearSelection();
+}
+
+int DBGridPro::deleteSelected() {
+    finishEdit();
+    GridDataLink* link = d->model->link();
+    if (!d->model->linkActive())
+        return 0;
+    std::vector<int> rows = selectedRows();
+    std::sort(rows.rbegin(), rows.rend());
+
+    // Whatever happens, the display comes back and shows what the link now holds.
+    struct Restore {
+        Impl* d;
+        ~Restore() {
+            d->view->selectionModel()->clearSelection();
+            d->view->setUpdatesEnabled(true);
+            d->model->resetFromLink();
+        }
+    } restore{d.get()};
+    d->view->setUpdatesEnabled(false);
+    int deleted = 0;
+    for (int row : rows) {
+        link->deleteRow(row);
+        ++deleted;
+    }
+    return deleted;
+}
+
+bool DBGridPro::finishEdit() {
+    if (!d->view->isEditing())
+        return true;
+    const int errorsBefore = d->errorCount;
+    d->view->commitOpenEditor();
+    return d->errorCount == errorsBefore;
+}
+
+void DBGridPro::cancelEdit() {
+    d->view->cancelOpenEditor();
+}
+bool DBGridPro::isEditing() const {
+    return d->view->isEditing();
+}
+
+void DBGridPro::reread() {
+    finishEdit();
+    const int column = d->currentColumn;
+    if (GridDataLink* link = d->model->link(); link && link->isActive())
+        link->reread();
+    d->model->resetFromLink();
+    if (column >= 0)
+        setCurrentCell(currentRow(), column);
+}
+
+QString DBGridPro::layoutText() const {
+    return ColumnLayoutText::write(d->columns());
+}
+
+int DBGridPro::applyLayoutText(const QString& text) {
+    std::vector<GridColumn> cols = d->columns();
+    const int matched = ColumnLayoutText::apply(ColumnLayoutText::read(text), cols);
+    if (d->noMultiTitleStates) {
+        bool seen = false;
+        for (auto& c : cols) {
+            if (c.sortState == tsSortedNone)
+                continue;
+            if (seen)
+                c.sortState = tsSortedNone;
+            seen = true;
+        }
+    }
+    for (int i = 0; i < static_cast<int>(cols.size()); ++i)
+        d->model->setColumn(i, std::move(cols[i]));
+    d->syncHidden();
+    d->refit();
+    d->header->viewport()->update();
+    return matched;
+}
+
+void DBGridPro::setErrorHandler(std::function<void(const QString&)> handler) {
+    d->onError = std::move(handler);
+}
+void DBGridPro::setPopupMenu(QMenu* menu) {
+    d->popup = menu;
+}
+QTableView* DBGridPro::view() const {
+    return d->view;
+}
+
+void DBGridPro::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    d->refit();
+}
+
+void DBGridPro::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        d->updateHeaderHeight(); // two title lines of the new font
+}

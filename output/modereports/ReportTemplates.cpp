@@ -1,0 +1,164 @@
+#include "output/modereports/ReportTemplates.h"
+
+#include "core/Error.h"
+
+#include <QStringList>
+
+namespace reports {
+namespace {
+
+using report::Band;
+using report::BandType;
+using report::DisplayFormat;
+using report::FontStyle;
+using report::HAlign;
+using report::ReportTemplate;
+using report::TextObject;
+using report::VAlign;
+
+constexpr double titleHeight = 17.7;
+constexpr double headerHeight = 11.1;
+constexpr double dataHeight = 5.5;
+constexpr double footerHeight = 5.5;
+// The page line ends on the right margin, 290.0 mm from the paper's left edge.
+constexpr double pageLineRight = 290.0;
+
+FontStyle arial(double size, bool bold) {
+    FontStyle f;
+    f.family = QStringLiteral("Arial");
+    f.pointSize = size;
+    f.bold = bold;
+    return f;
+}
+
+// One table column: its heading cell above its data cell, same left edge and width.
+struct Column {
+    double left;
+    double width;
+    QString heading;
+    QString field;
+    DisplayFormat format;
+    double headingSize = 12; // Arial bold
+};
+
+TextObject tableCell(const Column& c, double height, const QString& text, FontStyle font) {
+    TextObject o;
+    o.name = c.field;
+    o.rect = QRectF(c.left, 0, c.width, height);
+    o.text = text;
+    o.font = font;
+    o.hAlign = HAlign::Center;
+    o.vAlign = VAlign::Center;
+    o.wordWrap = true;
+    o.frame = true;
+    o.clip = true;
+    return o;
+}
+
+DisplayFormat text() {
+    return DisplayFormat::text();
+}
+DisplayFormat picture(const char* p) {
+    return DisplayFormat::picture(QString::fromLatin1(p));
+}
+
+ReportTemplate build(const QString& name, const QString& modeTitle, const std::vector<Column>& columns) {
+    ReportTemplate t;
+    t.name = name;
+    // Page setup is PageSetup's default: A4 landscape, margins 6.9 / 20.0 / 6.9 / 6.9 mm.
+
+    Band title{BandType::ReportTitle, titleHeight, {}};
+    TextObject product;
+    product.name = QStringLiteral("product");
+    product.rect = QRectF(6.9, 0, 56.8, titleHeight);
+    product.text = QStringLiteral("Кварнел-ЛД5");
+    product.font = arial(16, true);
+    product.hAlign = HAlign::Left;
+    product.vAlign = VAlign::Top;
+    title.objects.push_back(product);
+    TextObject mode;
+    mode.name = QStringLiteral("mode");
+    mode.rect = QRectF(115.9, 0, 64.9, titleHeight);
+    mode.text = modeTitle;
+    mode.font = arial(14, true);
+    mode.hAlign = HAlign::Center;
+    mode.vAlign = VAlign::Center;
+    title.objects.push_back(mode);
+
+    Band header{BandType::PageHeader, headerHeight, {}};
+    Band data{BandType::MasterData, dataHeight, {}};
+    for (const Column& c : columns) {
+        header.objects.push_back(tableCell(c, headerHeight, c.heading, arial(c.headingSize, true)));
+        TextObject cell =
+            tableCell(c, dataHeight, QStringLiteral("[Dbf1.\"%1\"]").arg(c.field), arial(10, false));
+        cell.format = c.format;
+        data.objects.push_back(cell);
+    }
+
+    Band footer{BandType::PageFooter, footerHeight, {}};
+    TextObject pageLine;
+    pageLine.name = QStringLiteral("page");
+    pageLine.rect = QRectF(pageLineRight - 40, 0, 40, footerHeight);
+    pageLine.text = QStringLiteral("Стр. [PAGE#] из [TOTALPAGES]");
+    pageLine.font = arial(10, false);
+    pageLine.hAlign = HAlign::Right;
+    pageLine.vAlign = VAlign::Center;
+    pageLine.widthFromText = true;
+    footer.objects.push_back(pageLine);
+
+    t.bands = {title, header, data, footer};
+    return t;
+}
+
+// The columns every template begins with; `a` and `f` differ between the templates.
+std::vector<Column> commonColumns(DisplayFormat a, DisplayFormat f) {
+    return {
+        {6.9, 16.9, QStringLiteral("N"), QStringLiteral("N"), text()},
+        {23.8, 24.4, QStringLiteral("Дата"), QStringLiteral("DATE"), text()},
+        {48.2, 20.0, QStringLiteral("Время"), QStringLiteral("TIME"), text()},
+        {68.2, 25.2, QStringLiteral("a, м/кв.с"), QStringLiteral("A"), a},
+        {93.4, 22.2, QStringLiteral("f, Гц"), QStringLiteral("F"), f},
+        {115.6, 23.3, QStringLiteral("V, мм/с"), QStringLiteral("V"), picture("00.000")},
+        {138.9, 22.2, QStringLiteral("S, мм"), QStringLiteral("S"), picture("00.000")},
+    };
+}
+
+} // namespace
+
+ReportTemplate frReport1() {
+    auto columns = commonColumns(picture("00.000"), picture("000.000"));
+    columns.push_back({161.1, 128.6, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
+    return build(QStringLiteral("frReport1"), QStringLiteral("Оперативный режим"), columns);
+}
+
+ReportTemplate frReport2() {
+    auto columns = commonColumns(picture("00.000"), picture("000.000"));
+    columns.push_back(
+        {161.1, 26.6, QStringLiteral("Порог\nf, Гц"), QStringLiteral("TR_F"), picture("000.0"), 10});
+    columns.push_back(
+        {187.7, 26.6, QStringLiteral("Порог\na, м/кв.с"), QStringLiteral("TR_A"), picture("000.0"), 10});
+    columns.push_back({214.3, 75.4, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
+    return build(QStringLiteral("frReport2"), QStringLiteral("Ждущий режим"), columns);
+}
+
+ReportTemplate frReport3() {
+    auto columns = commonColumns(DisplayFormat::fixed(3), picture("00.000"));
+    columns.push_back({161.1, 33.0, QStringLiteral("Длительность, мин"), QStringLiteral("T"), text(), 10});
+    columns.push_back({194.1, 26.6, QStringLiteral("Интервал, с"), QStringLiteral("DT"), text(), 10});
+    columns.push_back({220.7, 69.0, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
+    return build(QStringLiteral("frReport3"), QStringLiteral("Режим наблюдения"), columns);
+}
+
+ReportTemplate templateForMode(int mode) {
+    switch (mode) {
+    case 0:
+        return frReport1();
+    case 1:
+        return frReport2();
+    case 2:
+        return frReport3();
+    }
+    throw KvError(QStringLiteral("Нет отчёта для режима %1: режимы 0, 1 и 2.").arg(mode));
+}
+
+} // namespace reports

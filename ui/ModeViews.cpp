@@ -1,0 +1,226 @@
+#include "ui/ModeViews.h"
+
+#include "db/DbfTable.h"
+#include "db/views/LayoutStore.h"
+#include "db/views/ViewColumns.h"
+#include "grid/ColumnFitting.h"
+#include "grid/ui/DBGridPro.h"
+
+#include <QLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+ModeViews::ModeViews(DbfTable& table, QWidget* parent) : QObject(parent), m_table(table), m_link(table) {
+    PageControl1 = new QTabWidget(parent);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    QWidget** sheets[] = {&TabSheet1, &TabSheet2, &TabSheet3};
+    DBGridPro** grids[] = {&DBGridPro1, &DBGridPro2, &DBGridPro3};
+    for (int page = 0; page < ViewColumns::kPageCount; ++page) {
+        QWidget* sheet = new QWidget;
+        sheet->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
+        auto* layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* grid = new DBGridPro(sheet);
+        grid->setObjectName(QStringLiteral("DBGridPro%1").arg(page + 1));
+        grid->setColumns(ViewColumns::designColumns(page));
+        grid->setAutoFit(true);
+        grid->setNoMultiTitleStates(true);
+        grid->setTitleLines(2);
+        grid->setDataLink(&m_link);
+        layout->addWidget(grid);
+        PageControl1->addTab(sheet, ViewColumns::pageCaption(page));
+        *sheets[page] = sheet;
+        *grids[page] = grid;
+    }
+    PageControl1->setCurrentIndex(0);
+}
+
+ModeViews::~ModeViews() {
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        if (DBGridPro* g = grid(page))
+            g->setDataLink(nullptr);
+}
+
+DBGridPro* ModeViews::grid(int page) const {
+    switch (page) {
+    case 0:
+        return DBGridPro1;
+    case 1:
+        return DBGridPro2;
+    case 2:
+        return DBGridPro3;
+    }
+    return nullptr;
+}
+
+int ModeViews::pageOf(const DBGridPro* g) const {
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        if (grid(page) == g)
+            return page;
+    return -1;
+}
+
+int ModeViews::activePage() const {
+    return PageControl1->currentIndex();
+}
+
+DBGridPro* ModeViews::activeGrid() const {
+    return grid(activePage());
+}
+
+void ModeViews::setPopupMenu(QMenu* menu) {
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        grid(page)->setPopupMenu(menu);
+}
+
+void ModeViews::setUpColumns() {
+    for (int page = 0; page < ViewColumns::kPageCount; ++page) {
+        std::vector<GridColumn> columns = grid(page)->columns();
+        ViewColumns::setUpColumns(columns, page);
+        DBGridPro& g = *grid(page);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            g.setColumnTitle(int(i), columns[i].title);
+            g.setColumnVisible(int(i), columns[i].visible);
+        }
+    }
+}
+
+void ModeViews::tab_filter(int mode) {
+    if (!m_table.isOpen())
+        return;
+    m_table.setFiltered(false);
+    m_table.setFilter(ViewColumns::modeFilterText(mode));
+    m_table.setFiltered(true);
+    m_link.reread();
+}
+
+void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexName) {
+    g.clearSortStates();
+    if (!table.isOpen())
+        return;
+    // There is usually no such index; each step is tried on its own so that the view is
+    // re-read whatever failed before.
+    try {
+        table.selectIndex(QString());
+    } catch (...) {
+    }
+    try {
+        table.deleteIndex(indexName);
+    } catch (...) {
+    }
+    try {
+        table.closeIndexFile(indexName + QStringLiteral(".mdx"));
+    } catch (...) {
+    }
+    try {
+        m_link.reread();
+    } catch (...) {
+    }
+}
+
+void ModeViews::titleStateChange(DBGridPro& g, int column) {
+    if (column < 0 || column >= g.columnCount() || !m_table.isOpen())
+        return;
+    const QString index = QString::fromLatin1(kSortIndex);
+    try {
+        m_table.selectIndex(QString());
+        m_table.deleteIndex(index);
+        m_link.reread();
+    } catch (...) {
+    }
+    const GridColumn& c = g.column(column);
+    // The grid's "up" mark stands for a descending order of the table.
+    m_table.addIndex(index, c.fieldName.toUpper(), c.sortState == tsSortedUp);
+    m_table.selectIndex(index);
+    m_table.regenerateIndexes();
+    m_link.reread();
+}
+
+void ModeViews::setCurrentColumnColor(DBGridPro& g, const QColor& color) {
+    if (!m_table.isOpen())
+        return;
+    g.setColumnColor(g.currentColumn(), color);
+}
+
+void ModeViews::clear_colors(DBGridPro& g) {
+    g.clearColors();
+}
+
+void ModeViews::align_columns(DBGridPro& g) {
+    g.setAutoFit(false);
+    const int width = ColumnFitting::equalWidth(g.width(), g.columnCount());
+    for (int i = 0; i < g.columnCount(); ++i)
+        g.setColumnWidth(i, width);
+    g.setAutoFit(true);
+    g.update();
+}
+
+void ModeViews::delete_rows(DBGridPro& g, DbfTable& table) {
+    if (!table.isOpen())
+        return;
+    g.deleteSelected();
+    g.finishEdit();
+    table.pack();
+    g.reread();
+}
+
+QString ModeViews::normaliseLineEnds(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+QString ModeViews::layoutValueName(int page) {
+    return QStringLiteral("Table_%1").arg(page + 1);
+}
+
+void ModeViews::load_layout(const QString& valueName, DBGridPro& g, LayoutStore& store) {
+    if (const std::optional<QString> text = store.readLayout(valueName)) {
+        g.applyLayoutText(normaliseLineEnds(*text));
+        return;
+    }
+    align_columns(g);
+    save_layout(valueName, g, store);
+}
+
+void ModeViews::save_layout(const QString& valueName, DBGridPro& g, LayoutStore& store) {
+    store.writeLayout(valueName, normaliseLineEnds(g.layoutText()));
+}
+
+void ModeViews::load_layout_all(LayoutStore& store) {
+    if (!m_table.isOpen())
+        return;
+    syncPageGeometry();
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        load_layout(layoutValueName(page), *grid(page), store);
+}
+
+void ModeViews::save_layout_all(LayoutStore& store) {
+    if (!m_table.isOpen())
+        return;
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        save_layout(layoutValueName(page), *grid(page), store);
+}
+
+void ModeViews::finishEdits() {
+    for (int page = 0; page < ViewColumns::kPageCount; ++page)
+        if (grid(page)->isEditing())
+            grid(page)->finishEdit();
+}
+
+void ModeViews::syncPageGeometry() {
+    QWidget* shown = PageControl1->currentWidget();
+    if (!shown || !PageControl1->isVisible())
+        return;
+    if (QWidget* window = PageControl1->window(); window && window->layout())
+        window->layout()->activate();
+    // A hidden page lays itself out only when it is shown; its grid is sized here directly.
+    const int current = activePage();
+    for (int page = 0; page < ViewColumns::kPageCount; ++page) {
+        if (page == current)
+            continue;
+        PageControl1->widget(page)->setGeometry(shown->geometry());
+        grid(page)->setGeometry(grid(current)->geometry());
+    }
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "core/SettingsKey.h"
+#include "db/DbfTable.h"
+#include "db/views/LayoutStore.h"
+#include "image/MemoryImage.h"
+#include "ui/Dialogs.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DBGridPro;
+class ModeViews;
+class QAction;
+class QMenu;
+class QTabWidget;
+class QToolBar;
+class TForm2;
+class TForm3;
+class TForm4;
+
+// The main window: the hub of every command. Handlers keep the names the commands are known by;
+// each runs through dispatch(), which shows an error the handler does not catch.
+class TForm1 : public QMainWindow, private LayoutStore {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    static const QString BaseTitle;    // "Кварнел-ЛД5"
+    static const QString StartUpTitle; // "Кварнел-ЛД5+", the application title at start-up
+
+    // --- state shared with the commands ---
+    DbfTable Dbf1;
+    bool TableOpen = false;
+    bool TableModified = false;
+    SettingsKey Settings; // SettingsKey
+    QString DefaultDir;
+    QString HelpFile;
+    FileDialog OpenDialog1{FileDialog::Kind::Open};
+    FileDialog SaveDialog1{FileDialog::Kind::Save};
+    ColorDialog ColorDialog1;
+
+    // The run's one memory image, filled by a download or a .bin file, and the firmware date of
+    // the instrument's last identification (empty until the first one).
+    image::MemoryImage Image;
+    QString FirmwareDate;
+
+    // Windows created after this one at start-up.
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+
+    // The application title (the task bar's text) is the program's own; the window caption is
+    // set next to it wherever the two change together.
+    static QString applicationTitle();
+    static void setApplicationTitle(const QString& title);
+
+    // --- controls ---
+    QMenu* N1;
+    QAction *N2, *N3, *N14, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;
+    QMenu* N23;
+    QAction* N24;
+    QMenu* N25;
+    QAction *N37, *N26, *N28, *N29, *N30, *N32;
+    QMenu* N33;
+    QAction *N34, *N36;
+    QToolBar* ToolBar1;
+    QAction *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton5, *ToolButton6, *ToolButton7;
+    QMenu* PopupMenu1;
+    QAction *N4, *N6, *N7, *N8, *N9, *N38, *N11, *N13;
+    QTabWidget* PageControl1;
+    DBGridPro* DBGridPro1;
+    DBGridPro* DBGridPro2;
+    DBGridPro* DBGridPro3;
+    ModeViews& views() const { return *m_views; }
+
+    // The page shown: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения"; its grid.
+    int activePage() const;
+    DBGridPro* activeGrid() const;
+    DBGridPro* grid(int page) const;
+
+    // Runs a command: an error it does not catch ends it and is shown in the standard error box.
+    void dispatch(const std::function<void()>& command);
+
+    // --- routines used by the commands ---
+    void en_but();
+    void dis_but();
+    void createTableFile(const QString& path); // a new empty table, opened; TableOpen set
+    void Open_DB(const QString& path);
+    void Close_DB();
+    void Save_DB();
+    void Create_DB(); // a new table at SaveDialog1.fileName holding every record of Image
+    void tab_filter(int mode);
+    void reset_sort(DBGridPro& grid, DbfTable& table, const QString& indexName);
+    void reset_sort_all(const QString& indexName); // the three grids in order
+    void load_layout_all();
+    void save_layout_all();
+
+    // --- handlers ---
+    void N2Click();          // "Создать"
+    void N3Click();          // "Открыть"
+    void N14Click();         // "Дополнить"
+    void N15Click();         // "Сохранить", ToolButton3
+    void N16Click();         // "Закрыть"
+    void N4Click();          // "Предварительный просмотр", pop-up "Печать"
+    void ToolButton4Click(); // "Печать"
+    void Excel1Click();      // "Экспорт в Excel", pop-up "Экспорт"
+    void bin1Click();        // "Загрузить bin-файл"
+    void N22Click();         // "Выход"
+    void N13Click();         // "Удалить строки", pop-up "Удалить"
+    void N37Click();         // "Формат данных"
+    void N9Click();          // "Выровнить столбцы"
+    void N6Click();          // "Задать цвет"
+    void N7Click();          // "Убрать цвет"
+    void N8Click();          // "Убрать все цвета"
+    void ToolButton6Click(); // "Убрать сортировку"
+    void N34Click();         // "Помощь"
+    void N36Click();         // "О программе"
+    void TabSheet1Show() { tab_filter(0); }
+    void TabSheet2Show() { tab_filter(1); }
+    void TabSheet3Show() { tab_filter(2); }
+    void DBGridPro1InitEdit();
+    void DBGridPro1TitleStateChange(DBGridPro& grid, int column);
+    void FormClose();
+
+    // The one notice that settings cannot be kept has been given.
+    bool settingsWarningShown() const { return m_settingsWarningShown; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void createMenus();
+    void createToolBar();
+    void createGridPopupMenu();
+    void showSettingsWarning();
+    QAction* bind(QAction* action, void (TForm1::*handler)());
+    void tableCommandsEnabled(bool on);
+    bool download(); // the download dialog; true when Image holds a new dump
+    void prepareTableSaveDialog();
+
+    std::optional<QString> readLayout(const QString& name) const override;
+    void writeLayout(const QString& name, const QString& text) override;
+
+    QWidget* m_area = nullptr;
+    ModeViews* m_views = nullptr;
+    bool m_settingsWarningShown = false;
+    bool m_settingsWarningPending = false;
+    bool m_quitting = false;
+};

@@ -1,0 +1,120 @@
+#include "ui/TForm1.h"
+
+#include "image/Importer.h"
+#include "ui/Command.h"
+#include "ui/ModeViews.h"
+#include "ui/TForm2.h"
+
+#include <QTabWidget>
+
+namespace {
+
+image::ImportHooks importHooks(TForm1& w) {
+    image::ImportHooks hooks;
+    hooks.resetSort = [&w] { w.reset_sort_all(QString::fromLatin1(ModeViews::kSortIndex)); };
+    hooks.hideViews = [&w] { w.PageControl1->hide(); };
+    hooks.showViews = [&w] { w.PageControl1->show(); };
+    return hooks;
+}
+
+void showNotices(TForm1& w, const image::ImportResult& result, const QString& caption) {
+    for (const QString& text : image::notices(result))
+        command::message(&w, QMessageBox::Warning, caption, text);
+}
+
+} // namespace
+
+bool TForm1::download() {
+    if (!Form2)
+        return false;
+    const int result = Form2->exec();
+    // The identification is kept even when the dump that follows it fails.
+    FirmwareDate = Form2->firmwareDate();
+    if (result != QDialog::Accepted)
+        return false;
+    Image.load(Form2->imageBytes());
+    return true;
+}
+
+void TForm1::prepareTableSaveDialog() {
+    SaveDialog1.prepare(QStringLiteral("Файлы данных|*.dbf"), QStringLiteral(".dbf"));
+}
+
+void TForm1::Create_DB() {
+    const QString path = SaveDialog1.fileName;
+    TableOpen = false;
+    if (Dbf1.isOpen())
+        Dbf1.close();
+    views().DataSource1().reset();
+    image::Importer importer(Dbf1, importHooks(*this));
+    image::ImportResult result;
+    try {
+        result = importer.createTable(path, Image);
+    } catch (...) {
+        // The table stays closed; the window shows none.
+        views().DataSource1().reset();
+        dis_but();
+        throw;
+    }
+    TableOpen = true;
+    views().DataSource1().reset();
+    en_but(); // applies the mode filter of the page shown
+    TableModified = false;
+    showNotices(*this, result, BaseTitle);
+}
+
+void TForm1::N2Click() {
+    if (TableOpen)
+        Close_DB();
+    prepareTableSaveDialog();
+    if (!SaveDialog1.execute(this) || SaveDialog1.fileName.isEmpty())
+        return;
+    if (!download())
+        return;
+    Create_DB();
+}
+
+void TForm1::N14Click() {
+    if (!TableOpen) {
+        if (!OpenDialog1.choose(this, QStringLiteral("Базы данных|*.dbf"), QStringLiteral(".dbf")))
+            return;
+        Open_DB(OpenDialog1.fileName);
+    }
+    if (!TableOpen)
+        return;
+    if (!download())
+        return;
+
+    views().finishEdits();
+    image::Importer importer(Dbf1, importHooks(*this));
+    image::ImportResult result;
+    try {
+        result = importer.append(Image);
+    } catch (...) {
+        // The importer has reopened the table as it was, or could not: the window follows it.
+        TableOpen = Dbf1.isOpen();
+        views().DataSource1().reset();
+        if (!TableOpen) {
+            TableModified = false;
+            dis_but();
+        }
+        throw;
+    }
+    views().DataSource1().reset();
+    command::message(this, QMessageBox::Information, QStringLiteral("Дополнение"),
+                     image::addedMessage(result));
+    showNotices(*this, result, QStringLiteral("Дополнение"));
+    Save_DB();
+}
+
+void TForm1::bin1Click() {
+    if (TableOpen)
+        Close_DB();
+    if (!OpenDialog1.choose(this, QStringLiteral("Двоичные файлы|*.bin"), QStringLiteral(".bin")))
+        return;
+    Image.loadFile(OpenDialog1.fileName);
+    prepareTableSaveDialog();
+    if (!SaveDialog1.execute(this) || SaveDialog1.fileName.isEmpty())
+        return;
+    Create_DB();
+}

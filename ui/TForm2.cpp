@@ -1,0 +1,196 @@
+#include "ui/TForm2.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+TForm2::TForm2(QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Form2"));
+    setModal(true);
+    setFixedSize(492, 264);
+    m_getTitle = [] { return QGuiApplication::applicationDisplayName(); };
+    m_setTitle = [](const QString& title) { QGuiApplication::setApplicationDisplayName(title); };
+
+    StaticText2 = new QLabel(this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    QFont statusFont = StaticText2->font();
+    statusFont.setBold(true);
+    statusFont.setPixelSize(16);
+    StaticText2->setFont(statusFont);
+    StaticText2->setAlignment(Qt::AlignCenter);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedSize(453, 29);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Информация"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    QFont infoFont = GroupBox1->font();
+    infoFont.setPixelSize(13);
+    GroupBox1->setFont(infoFont);
+    auto* info = new QGridLayout(GroupBox1);
+    auto addLine = [&](int row, const QString& label, QLabel*& value, const char* name) {
+        info->addWidget(new QLabel(label, GroupBox1), row, 0);
+        value = new QLabel(GroupBox1);
+        value->setObjectName(QString::fromLatin1(name));
+        info->addWidget(value, row, 1);
+    };
+    addLine(0, QStringLiteral("Тип прибора:"), StaticText5, "StaticText5");
+    addLine(1, QStringLiteral("Версия ПО:"), StaticText1, "StaticText1");
+    addLine(2, QStringLiteral("Количество записей:"), StaticText7, "StaticText7");
+    info->setColumnStretch(1, 1);
+
+    CheckBox1 = new QCheckBox(QStringLiteral("Сохранить двоичный файл"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    Button1 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAutoDefault(false);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setOption(QFileDialog::DontUseNativeDialog);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(CheckBox1);
+    bottom->addStretch(1);
+    bottom->addWidget(Button1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(StaticText2);
+    layout->addWidget(ProgressBar1, 0, Qt::AlignHCenter);
+    layout->addWidget(GroupBox1);
+    layout->addLayout(bottom);
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::setTitleAccess(std::function<QString()> get, std::function<void(const QString&)> set) {
+    m_getTitle = std::move(get);
+    m_setTitle = std::move(set);
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+void TForm2::FormShow() {
+    m_closing = false;
+    m_savedTitle = m_getTitle ? m_getTitle() : QString();
+    CheckBox1->setChecked(false);
+    startDownload();
+}
+
+void TForm2::Button1Click() {
+    protocol().cancel();
+}
+
+void TForm2::reject() {
+    // Escape or a close request is "Отмена": the port must not stay open behind a closed dialog.
+    if (protocol().state() == DownloadProtocol::State::Running)
+        protocol().cancel();
+    else
+        QDialog::reject();
+}
+
+void TForm2::done(int result) {
+    if (m_closing)
+        return;
+    m_closing = true;
+    QDialog::done(result);
+    FormClose();
+}
+
+void TForm2::FormClose() {
+    if (m_setTitle)
+        m_setTitle(m_savedTitle);
+    protocol().close();
+    Timer1.setInterval(0);
+    Timer1.stop();
+    CommPortDriver1.ClosePort();
+}
+
+void TForm2::showProgress(int percent) {
+    ProgressBar1->setValue(percent);
+}
+
+void TForm2::showCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+void TForm2::showTitle(const QString& title) {
+    if (m_setTitle)
+        m_setTitle(title);
+}
+
+void TForm2::showStatus(const QString& status) {
+    StaticText2->setText(status);
+    StaticText2->adjustSize();
+}
+
+void TForm2::showInstrument(const QString& type, const QString& version) {
+    StaticText5->setText(type);
+    StaticText1->setText(version);
+}
+
+void TForm2::showRecordCount(const QString& count) {
+    StaticText7->setText(count);
+}
+
+void TForm2::showMessage(Message kind, const QString& text) {
+    const bool standardCaption = kind == Message::WrongInstrument || kind == Message::UnknownVersion;
+    QMessageBox box(QMessageBox::Critical,
+                    standardCaption ? QStringLiteral("Error") : QStringLiteral("Ошибка"), text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TForm2::finished(bool ok) {
+    if (!ok) {
+        QDialog::reject();
+        return;
+    }
+    if (CheckBox1->isChecked())
+        saveBinary();
+    accept();
+}
+
+void TForm2::saveBinary() {
+    SaveDialog1->selectFile(QString());
+    SaveDialog1->setNameFilter(QStringLiteral("Двоичные файлы (*.bin)"));
+    SaveDialog1->setDefaultSuffix(QStringLiteral("bin"));
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        return;
+    const QString path = SaveDialog1->selectedFiles().constFirst();
+    QSaveFile file(path);
+    // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
+    const QByteArray& image = protocol().image();
+    if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.flush() && file.commit())
+        return;
+    // The download itself succeeded; only the copy on disk is missing.
+    QMessageBox::critical(
+        this, QStringLiteral("Ошибка"),
+        QStringLiteral("Не удалось записать файл %1: %2\nДанные прибора приняты, файл не создан.")
+            .arg(path, file.errorString()));
+}
