@@ -47,4 +47,31 @@ void open(DbfTable& table, const QString& path, DbfTable::Access access) {
     }
 }
 
+QString modeFilter(int mode) {
+    return QStringLiteral("MODE=") + QString::number(mode);
+}
+
+int parseMode(const QString& text) {
+    bool ok = false;
+    const int mode = text.toInt(&ok);
+    if (!ok || mode < 0 || mode >= kModeCount)
+        throw KvError(QStringLiteral("Режим должен быть 0, 1 или 2, а не «%1».").arg(text));
+    return mode;
+}
+
+SortOrder parseSort(const QString& text, const DbfTable& table) {
+    SortOrder order;
+    order.field = text;
+    if (text.endsWith(QLatin1String(":desc"), Qt::CaseInsensitive)) {
+        order.field.chop(5);
+        order.descending = true;
+    } else if (text.endsWith(QLatin1String(":asc"), Qt::CaseInsensitive)) {
+        order.field.chop(4);
+    }
+    if (table.fieldIndex(order.field) < 0)
+        throw KvError(QStringLiteral("В таблице нет поля «%1» для сортировки.").arg(order.field));
+    order.field = order.field.toUpper();
+    return order;
+}
+
 } // namespace MeasurementTable

@@ -22,4 +22,24 @@ void open(DbfTable& table, const QString& path, DbfTable::Access access = DbfTab
 // True when the open table has exactly the fields of the measurement record.
 bool hasMeasurementRecord(const DbfTable& table);
 
+// The modes: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения".
+constexpr int kModeCount = 3;
+
+// The filter that shows the rows of one mode: "MODE=" followed by the mode in decimal.
+QString modeFilter(int mode);
+
+// The mode a user typed ("0", "1" or "2"); throws KvError with the one text for anything else.
+int parseMode(const QString& text);
+
+// The name of the index a sorted view (or a sorted report) selects.
+inline const QString kSortIndex = QStringLiteral("db1");
+
+// A sort order as the command line takes it: FIELD, FIELD:asc or FIELD:desc (any case).
+struct SortOrder {
+    QString field; // upper case
+    bool descending = false;
+};
+// Throws KvError when the text names no field of the table.
+SortOrder parseSort(const QString& text, const DbfTable& table);
+
 } // namespace MeasurementTable

@@ -295,7 +295,7 @@ void Importer::dropSortIndex() {
     } catch (const std::exception&) {
     }
     try {
-        m_table.deleteIndex(QStringLiteral("db1"));
+        m_table.deleteIndex(MeasurementTable::kSortIndex);
     } catch (const std::exception&) {
     }
     // No re-read here: the table applies the new index selection itself, and the callers

@@ -1,6 +1,7 @@
 #include "ui/ModeViews.h"
 
 #include "db/DbfTable.h"
+#include "db/MeasurementTable.h"
 #include "db/views/LayoutStore.h"
 #include "db/views/ViewColumns.h"
 #include "grid/ColumnFitting.h"
@@ -89,7 +90,7 @@ void ModeViews::tab_filter(int mode) {
     if (!m_table.isOpen())
         return;
     m_table.setFiltered(false);
-    m_table.setFilter(ViewColumns::modeFilterText(mode));
+    m_table.setFilter(MeasurementTable::modeFilter(mode));
     m_table.setFiltered(true);
     m_link.reread();
 }
@@ -121,7 +122,7 @@ void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexNa
 void ModeViews::titleStateChange(DBGridPro& g, int column) {
     if (column < 0 || column >= g.columnCount() || !m_table.isOpen())
         return;
-    const QString index = QString::fromLatin1(kSortIndex);
+    const QString& index = MeasurementTable::kSortIndex;
     try {
         m_table.selectIndex(QString());
         m_table.deleteIndex(index);

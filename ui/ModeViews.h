@@ -31,7 +31,7 @@ public:
     DBGridPro* DBGridPro2;
     DBGridPro* DBGridPro3;
 
-    DbfDataLink& DataSource1() { return m_link; }
+    DbfDataLink& dataLink() { return m_link; }
     DbfTable& table() const { return m_table; }
 
     DBGridPro* grid(int page) const; // nullptr outside 0..2
@@ -71,8 +71,6 @@ public:
 
     static QString layoutValueName(int page); // "Table_1" ... "Table_3"
     static QString normaliseLineEnds(QString text);
-
-    static constexpr const char* kSortIndex = "db1";
 
 private:
     DbfTable& m_table;

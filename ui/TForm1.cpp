@@ -44,7 +44,7 @@ void TForm1::setApplicationTitle(const QString& title) {
     applicationTitleText = title;
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), HelpFile(builtInHelpFile) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), HelpFile(builtInHelpFile) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Кварнел "));
     resize(733, 530);
@@ -82,6 +82,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), HelpFile(builtInHelpFile)
         connect(g, &DBGridPro::initEdit, this, [this](int) { DBGridPro1InitEdit(); });
         g->setErrorHandler([this](const QString& message) { command::showError(this, message); });
     }
+    connect(&m_session, &TableSession::opened, this, [this] { m_views->dataLink().reset(); });
+    connect(&m_session, &TableSession::rowsChanged, this, [this] { m_views->dataLink().reset(); });
+    connect(&m_session, &TableSession::reloaded, this, [this] { m_views->dataLink().reread(); });
+    connect(&m_session, &TableSession::closed, this, [this] { showNoTable(); });
 
     dispatch([this] { FormCreate(); });
 }
@@ -123,11 +127,7 @@ void TForm1::FormCreate() {
     OpenDialog1.initialDir = DefaultDir;
     SaveDialog1.initialDir = DefaultDir;
 
-    Dbf1.close();
-    TableOpen = false;
-
-    for (int page = 0; page < 3; ++page)
-        reset_sort(*grid(page), Dbf1, QString::fromLatin1(ModeViews::kSortIndex));
+    reset_sort_all();
     dis_but();
     m_views->setUpColumns();
     bin1->setVisible(false);

@@ -2,6 +2,7 @@
 
 #include "core/SettingsKey.h"
 #include "db/DbfTable.h"
+#include "db/TableSession.h"
 #include "db/views/LayoutStore.h"
 #include "image/MemoryImage.h"
 #include "ui/Dialogs.h"
@@ -26,6 +27,9 @@ class TForm4;
 // each runs through dispatch(), which shows an error the handler does not catch.
 class TForm1 : public QMainWindow, private LayoutStore {
     Q_OBJECT
+    // The open table and its flags; declared first, as Dbf1 refers to its table.
+    TableSession m_session;
+
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
@@ -34,10 +38,11 @@ public:
     static const QString StartUpTitle; // "Кварнел-ЛД5+", the application title at start-up
 
     // --- state shared with the commands ---
-    DbfTable Dbf1;
-    bool TableOpen = false;
-    bool TableModified = false;
-    SettingsKey Settings; // SettingsKey
+    TableSession& session() { return m_session; }
+    DbfTable& Dbf1;                                               // the one table object of the views
+    bool TableOpen() const { return m_session.isOpen(); }         // a table is open
+    bool TableModified() const { return m_session.isModified(); } // edited since opened or saved
+    SettingsKey Settings;                                         // SettingsKey
     QString DefaultDir;
     QString HelpFile;
     FileDialog OpenDialog1{FileDialog::Kind::Open};
@@ -89,14 +94,13 @@ public:
     // --- routines used by the commands ---
     void en_but();
     void dis_but();
-    void createTableFile(const QString& path); // a new empty table, opened; TableOpen set
     void Open_DB(const QString& path);
     void Close_DB();
     void Save_DB();
     void Create_DB(); // a new table at SaveDialog1.fileName holding every record of Image
     void tab_filter(int mode);
-    void reset_sort(DBGridPro& grid, DbfTable& table, const QString& indexName);
-    void reset_sort_all(const QString& indexName); // the three grids in order
+    void reset_sort(DBGridPro& grid); // clears its sort marks and drops the sort index
+    void reset_sort_all();            // the three grids in order
     void load_layout_all();
     void save_layout_all();
 
@@ -144,6 +148,7 @@ private:
     void tableCommandsEnabled(bool on);
     bool download(); // the download dialog; true when Image holds a new dump
     void prepareTableSaveDialog();
+    void showNoTable(); // the window after the table has gone: views hidden, base title
 
     std::optional<QString> readLayout(const QString& name) const override;
     void writeLayout(const QString& name, const QString& text) override;

@@ -5,7 +5,7 @@
 #include "ui/ModeViews.h"
 
 void TForm1::Excel1Click() {
-    if (!TableOpen || !Dbf1.isOpen())
+    if (!TableOpen() || !Dbf1.isOpen())
         return;
     if (!SaveDialog1.choose(this, QStringLiteral("Книга Excel|*.xls"), QStringLiteral(".xls")))
         return;
@@ -13,14 +13,14 @@ void TForm1::Excel1Click() {
 
     // The rows go out in natural record order, and the views no longer show a sort afterwards.
     views().finishEdits();
-    reset_sort_all(QString::fromLatin1(ModeViews::kSortIndex));
+    reset_sort_all();
     try {
         excel_export::exportView(Dbf1, activePage(), FirmwareDate, file);
     } catch (...) {
-        views().DataSource1().reread();
+        views().dataLink().reread();
         throw;
     }
-    views().DataSource1().reread();
+    views().dataLink().reread();
     command::message(this, QMessageBox::Information, excel_export::successCaption(),
                      excel_export::successMessage(file));
 }

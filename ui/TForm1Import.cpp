@@ -11,7 +11,7 @@ namespace {
 
 image::ImportHooks importHooks(TForm1& w) {
     image::ImportHooks hooks;
-    hooks.resetSort = [&w] { w.reset_sort_all(QString::fromLatin1(ModeViews::kSortIndex)); };
+    hooks.resetSort = [&w] { w.reset_sort_all(); };
     hooks.hideViews = [&w] { w.PageControl1->hide(); };
     hooks.showViews = [&w] { w.PageControl1->show(); };
     return hooks;
@@ -42,29 +42,16 @@ void TForm1::prepareTableSaveDialog() {
 
 void TForm1::Create_DB() {
     const QString path = SaveDialog1.fileName;
-    TableOpen = false;
-    if (Dbf1.isOpen())
-        Dbf1.close();
-    views().DataSource1().reset();
-    image::Importer importer(Dbf1, importHooks(*this));
     image::ImportResult result;
-    try {
-        result = importer.createTable(path, Image);
-    } catch (...) {
-        // The table stays closed; the window shows none.
-        views().DataSource1().reset();
-        dis_but();
-        throw;
-    }
-    TableOpen = true;
-    views().DataSource1().reset();
+    m_session.replace([&](DbfTable& table) {
+        result = image::Importer(table, importHooks(*this)).createTable(path, Image);
+    });
     en_but(); // applies the mode filter of the page shown
-    TableModified = false;
     showNotices(*this, result, BaseTitle);
 }
 
 void TForm1::N2Click() {
-    if (TableOpen)
+    if (TableOpen())
         Close_DB();
     prepareTableSaveDialog();
     if (!SaveDialog1.execute(this) || SaveDialog1.fileName.isEmpty())
@@ -75,32 +62,21 @@ void TForm1::N2Click() {
 }
 
 void TForm1::N14Click() {
-    if (!TableOpen) {
+    if (!TableOpen()) {
         if (!OpenDialog1.choose(this, QStringLiteral("Базы данных|*.dbf"), QStringLiteral(".dbf")))
             return;
         Open_DB(OpenDialog1.fileName);
     }
-    if (!TableOpen)
+    if (!TableOpen())
         return;
     if (!download())
         return;
 
     views().finishEdits();
-    image::Importer importer(Dbf1, importHooks(*this));
     image::ImportResult result;
-    try {
-        result = importer.append(Image);
-    } catch (...) {
-        // The importer has reopened the table as it was, or could not: the window follows it.
-        TableOpen = Dbf1.isOpen();
-        views().DataSource1().reset();
-        if (!TableOpen) {
-            TableModified = false;
-            dis_but();
-        }
-        throw;
-    }
-    views().DataSource1().reset();
+    // On failure the importer has reopened the table as it was, or could not: the session follows.
+    m_session.change(
+        [&](DbfTable& table) { result = image::Importer(table, importHooks(*this)).append(Image); });
     command::message(this, QMessageBox::Information, QStringLiteral("Дополнение"),
                      image::addedMessage(result));
     showNotices(*this, result, QStringLiteral("Дополнение"));
@@ -108,7 +84,7 @@ void TForm1::N14Click() {
 }
 
 void TForm1::bin1Click() {
-    if (TableOpen)
+    if (TableOpen())
         Close_DB();
     if (!OpenDialog1.choose(this, QStringLiteral("Двоичные файлы|*.bin"), QStringLiteral(".bin")))
         return;

@@ -1,5 +1,6 @@
 #include "ui/TForm1.h"
 
+#include "db/MeasurementTable.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/ModeViews.h"
 
@@ -19,13 +20,13 @@ void TForm1::tab_filter(int mode) {
     m_views->tab_filter(mode);
 }
 
-void TForm1::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexName) {
-    m_views->reset_sort(g, table, indexName);
+void TForm1::reset_sort(DBGridPro& g) {
+    m_views->reset_sort(g, Dbf1, MeasurementTable::kSortIndex);
 }
 
-void TForm1::reset_sort_all(const QString& indexName) {
-    for (int page = 0; page < 3; ++page)
-        reset_sort(*grid(page), Dbf1, indexName);
+void TForm1::reset_sort_all() {
+    for (int page = 0; page < MeasurementTable::kModeCount; ++page)
+        reset_sort(*grid(page));
 }
 
 void TForm1::load_layout_all() {
@@ -49,14 +50,12 @@ void TForm1::DBGridPro1TitleStateChange(DBGridPro& g, int column) {
 }
 
 void TForm1::DBGridPro1InitEdit() {
-    TableModified = true;
+    m_session.markModified();
 }
 
 void TForm1::ToolButton6Click() {
-    if (!TableOpen)
-        return;
-    if (Dbf1.isOpen())
-        reset_sort(*activeGrid(), Dbf1, QString::fromLatin1(ModeViews::kSortIndex));
+    if (TableOpen() && Dbf1.isOpen())
+        reset_sort(*activeGrid());
 }
 
 void TForm1::N6Click() {
@@ -75,7 +74,7 @@ void TForm1::N8Click() {
 }
 
 void TForm1::N9Click() {
-    if (TableOpen && Dbf1.isOpen())
+    if (TableOpen() && Dbf1.isOpen())
         m_views->align_columns(*activeGrid());
 }
 
@@ -83,6 +82,6 @@ void TForm1::N13Click() {
     if (!Dbf1.isOpen())
         return;
     // The rows are marked deleted before the pack, which may still fail (full disk).
-    TableModified = true;
+    m_session.markModified();
     m_views->delete_rows(*activeGrid(), Dbf1);
 }

@@ -38,6 +38,21 @@ const Command* find(const char* name) {
 
 } // namespace
 
+Arguments parseArguments(const QStringList& args, const QStringList& valueOptions, qsizetype maxPositional,
+                         const std::function<void()>& usage) {
+    Arguments parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (valueOptions.contains(a) && i + 1 < args.size() && !parsed.values.contains(a))
+            parsed.values.insert(a, args[++i]);
+        else if (a.startsWith(QLatin1String("--")) || parsed.positional.size() == maxPositional)
+            usage();
+        else
+            parsed.positional << a;
+    }
+    return parsed;
+}
+
 bool isCommand(int argc, char** argv) {
     if (argc < 2)
         return false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QMap>
 #include <QStringList>
+
+#include <functional>
 
 // The batch command line: `kvarnel-ld5 COMMAND ARGS...`. Without arguments the program starts its
 // window. Each command prints its errors on stderr and returns the exit status.
@@ -11,6 +14,18 @@ bool isCommand(int argc, char** argv);
 
 // Runs the command; creates the application object the command needs.
 int run(int argc, char** argv);
+
+// The arguments of a command: the positional ones in order, and the values of its options, each
+// "--name VALUE" at most once.
+struct Arguments {
+    QStringList positional;
+    QMap<QString, QString> values;
+    QString value(const QString& option) const { return values.value(option); }
+};
+// Any other option, an option twice or one without its value, or more positional arguments
+// than maxPositional, calls usage, which throws.
+Arguments parseArguments(const QStringList& args, const QStringList& valueOptions, qsizetype maxPositional,
+                         const std::function<void()>& usage);
 
 // The commands, one file each. `args` holds the arguments after the command name.
 int dump(const QStringList& args);

@@ -113,7 +113,8 @@ int download(const QStringList& args) {
         }
     }
     if (files.size() != 1)
-        throw KvError(QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]"));
+        throw KvError(
+            QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]"));
     const QString tablePath = files.first();
 
     // A table to append to is checked before the instrument is kept busy for a quarter of a minute.
@@ -148,7 +149,8 @@ int download(const QStringList& args) {
     image::MemoryImage memory;
     memory.load(bytes);
     image::Importer importer(table);
-    const image::ImportResult result = append ? importer.append(memory) : importer.createTable(tablePath, memory);
+    const image::ImportResult result =
+        append ? importer.append(memory) : importer.createTable(tablePath, memory);
     table.close();
     if (append)
         QTextStream(stdout) << image::addedMessage(result) << '\n';

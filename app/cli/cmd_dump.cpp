@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "db/MeasurementTable.h"
 
 #include <charconv>
 #include <cstdio>
@@ -61,38 +62,20 @@ void appendCell(QByteArray& line, const QVariant& v) {
 } // namespace
 
 int dump(const QStringList& args) {
-    QString path, mode, sort;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--mode") && i + 1 < args.size())
-            mode = args[++i];
-        else if (a == QLatin1String("--sort") && i + 1 < args.size())
-            sort = args[++i];
-        else if (!a.startsWith(QLatin1String("--")) && path.isEmpty())
-            path = a;
-        else
-            usage();
-    }
-    if (path.isEmpty())
+    const Arguments a = parseArguments(args, {QStringLiteral("--mode"), QStringLiteral("--sort")}, 1, usage);
+    if (a.positional.size() != 1)
         usage();
 
     DbfTable table;
-    table.open(path, DbfTable::Access::ReadOnly);
-    if (!mode.isEmpty()) {
-        table.setFilter(QStringLiteral("MODE=") + mode);
+    table.open(a.positional[0], DbfTable::Access::ReadOnly);
+    if (const QString mode = a.value(QStringLiteral("--mode")); !mode.isEmpty()) {
+        table.setFilter(MeasurementTable::modeFilter(MeasurementTable::parseMode(mode)));
         table.setFiltered(true);
     }
-    if (!sort.isEmpty()) {
-        QString field = sort;
-        bool descending = false;
-        if (sort.endsWith(QLatin1String(":desc"), Qt::CaseInsensitive)) {
-            field.chop(5);
-            descending = true;
-        } else if (sort.endsWith(QLatin1String(":asc"), Qt::CaseInsensitive)) {
-            field.chop(4);
-        }
+    if (const QString sort = a.value(QStringLiteral("--sort")); !sort.isEmpty()) {
+        const MeasurementTable::SortOrder order = MeasurementTable::parseSort(sort, table);
         // Read-only: the index lives in memory only.
-        table.addIndex(QStringLiteral("dump"), field, descending);
+        table.addIndex(QStringLiteral("dump"), order.field, order.descending);
         table.selectIndex(QStringLiteral("dump"));
     }
 

@@ -20,35 +20,19 @@ namespace {
 // The export of the window for one mode view, in natural record order (the window clears the
 // sort of its views before it exports).
 int exportXls(const QStringList& args) {
-    QString table, out, mode, firmwareDate;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--mode") && i + 1 < args.size())
-            mode = args[++i];
-        else if (a == QLatin1String("--firmware-date") && i + 1 < args.size())
-            firmwareDate = args[++i];
-        else if (a.startsWith(QLatin1String("--")))
-            usage();
-        else if (table.isEmpty())
-            table = a;
-        else if (out.isEmpty())
-            out = a;
-        else
-            usage();
-    }
-    if (table.isEmpty() || out.isEmpty() || mode.isEmpty())
+    const Arguments a =
+        parseArguments(args, {QStringLiteral("--mode"), QStringLiteral("--firmware-date")}, 2, usage);
+    if (a.positional.size() != 2 || a.value(QStringLiteral("--mode")).isEmpty())
         usage();
-    bool ok = false;
-    const int modeNumber = mode.toInt(&ok);
-    if (!ok || modeNumber < 0 || modeNumber > 2)
-        throw KvError(QStringLiteral("Режим должен быть 0, 1 или 2, а не «%1».").arg(mode));
+    const int mode = MeasurementTable::parseMode(a.value(QStringLiteral("--mode")));
+    const QString out = a.positional[1];
 
     DbfTable dbf;
-    MeasurementTable::open(dbf, table, DbfTable::Access::ReadOnly);
+    MeasurementTable::open(dbf, a.positional[0], DbfTable::Access::ReadOnly);
     dbf.selectIndex(QString());
-    dbf.setFilter(QStringLiteral("MODE=%1").arg(modeNumber));
+    dbf.setFilter(MeasurementTable::modeFilter(mode));
     dbf.setFiltered(true);
-    excel_export::exportView(dbf, modeNumber, firmwareDate, out);
+    excel_export::exportView(dbf, mode, a.value(QStringLiteral("--firmware-date")), out);
     QTextStream(stdout) << excel_export::successMessage(out) << '\n';
     return 0;
 }

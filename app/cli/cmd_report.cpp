@@ -17,49 +17,22 @@ namespace {
 } // namespace
 
 int report(const QStringList& args) {
-    QString table, pdf, mode, sort;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--mode") && i + 1 < args.size() && mode.isEmpty())
-            mode = args[++i];
-        else if (a == QLatin1String("--sort") && i + 1 < args.size() && sort.isEmpty())
-            sort = args[++i];
-        else if (a.startsWith(QLatin1String("--")))
-            usage();
-        else if (table.isEmpty())
-            table = a;
-        else if (pdf.isEmpty())
-            pdf = a;
-        else
-            usage();
-    }
-    if (table.isEmpty() || pdf.isEmpty() || mode.isEmpty())
+    const Arguments a = parseArguments(args, {QStringLiteral("--mode"), QStringLiteral("--sort")}, 2, usage);
+    if (a.positional.size() != 2 || a.value(QStringLiteral("--mode")).isEmpty())
         usage();
-    bool ok = false;
-    const int modeNumber = mode.toInt(&ok);
-    if (!ok || modeNumber < 0 || modeNumber > 2)
-        throw KvError(QStringLiteral("Режим «%1» неизвестен: режимы 0, 1 и 2.").arg(mode));
+    const int mode = MeasurementTable::parseMode(a.value(QStringLiteral("--mode")));
 
     DbfTable dbf1;
-    MeasurementTable::open(dbf1, table, DbfTable::Access::ReadOnly);
-    dbf1.setFilter(QStringLiteral("MODE=%1").arg(modeNumber));
+    MeasurementTable::open(dbf1, a.positional[0], DbfTable::Access::ReadOnly);
+    dbf1.setFilter(MeasurementTable::modeFilter(mode));
     dbf1.setFiltered(true);
-    if (!sort.isEmpty()) {
-        QString field = sort;
-        bool descending = false;
-        if (field.endsWith(QLatin1String(":desc"), Qt::CaseInsensitive)) {
-            field.chop(5);
-            descending = true;
-        } else if (field.endsWith(QLatin1String(":asc"), Qt::CaseInsensitive)) {
-            field.chop(4);
-        }
-        if (dbf1.fieldIndex(field) < 0)
-            throw KvError(QStringLiteral("В таблице нет поля «%1» для сортировки.").arg(field));
+    if (const QString sort = a.value(QStringLiteral("--sort")); !sort.isEmpty()) {
+        const MeasurementTable::SortOrder order = MeasurementTable::parseSort(sort, dbf1);
         // Opened read-only, the index is computed in memory and nothing is written beside the table.
-        dbf1.addIndex(QStringLiteral("db1"), field.toUpper(), descending);
-        dbf1.selectIndex(QStringLiteral("db1"));
+        dbf1.addIndex(MeasurementTable::kSortIndex, order.field, order.descending);
+        dbf1.selectIndex(MeasurementTable::kSortIndex);
     }
-    reports::writeModeReportPdf(dbf1, modeNumber, pdf);
+    reports::writeModeReportPdf(dbf1, mode, a.positional[1]);
     return 0;
 }
 

@@ -109,10 +109,6 @@ QString pageCaption(int page) {
     return {};
 }
 
-QString modeFilterText(int mode) {
-    return QStringLiteral("MODE=") + QString::number(mode);
-}
-
 std::vector<GridColumn> designColumns(int page) {
     switch (page) {
     case 0:

@@ -20,9 +20,6 @@ constexpr int kCommentLength = 50;
 
 QString pageCaption(int page);
 
-// "MODE=" followed by the mode in decimal.
-QString modeFilterText(int mode);
-
 // The columns of a view as designed: every column shown, the pair columns titled with their
 // field names until the start-up set-up gives them their titles.
 std::vector<GridColumn> designColumns(int page);

@@ -144,8 +144,8 @@ private slots:
 
         QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
         QCOMPARE(w.Image.loadedBytes(), bytesOf(sim::generateImage(12)));
-        QVERIFY(w.TableOpen);
-        QVERIFY(!w.TableModified);
+        QVERIFY(w.TableOpen());
+        QVERIFY(!w.TableModified());
         QVERIFY(!w.PageControl1->isHidden());
         QVERIFY(w.Excel1->isEnabled());
         QCOMPARE(readHeader(save.path).records, 12u);
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, texts);
         QVERIFY(!QFile::exists(path));
-        QVERIFY(!w.TableOpen);
+        QVERIFY(!w.TableOpen());
         QVERIFY(w.PageControl1->isHidden());
         QVERIFY(!w.Excel1->isEnabled());
     }
@@ -215,8 +215,8 @@ private slots:
             QCOMPARE(boxes.icons.value(0), QMessageBox::Information);
             QCOMPARE(open.shown, 1); // the second run uses the open table
             QCOMPARE(open.filter, QStringLiteral("Базы данных|*.dbf"));
-            QVERIFY(w.TableOpen);
-            QVERIFY(!w.TableModified);
+            QVERIFY(w.TableOpen());
+            QVERIFY(!w.TableModified());
             QVERIFY(!w.PageControl1->isHidden());
             QCOMPARE(readHeader(path).records, 9u);
             const std::map<int, int> counts = modeCounts(w.Image);
@@ -243,7 +243,7 @@ private slots:
         w.N14->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, QStringList());
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QVERIFY(!w.PageControl1->isHidden());
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
         QCOMPARE(readFile(path), before);
@@ -281,12 +281,12 @@ private slots:
             QCOMPARE(answers.seen().front().title, QStringLiteral("Error"));
             QCOMPARE(save.shown, 0);
             QVERIFY(!QFile::exists(table));
-            QVERIFY(!w.TableOpen);
+            QVERIFY(!w.TableOpen());
             return;
         }
         QCOMPARE(save.filter, QStringLiteral("Файлы данных|*.dbf"));
-        QVERIFY(w.TableOpen);
-        QVERIFY(!w.TableModified);
+        QVERIFY(w.TableOpen());
+        QVERIFY(!w.TableModified());
         QVERIFY(w.FirmwareDate.isEmpty()); // no instrument was asked
         QCOMPARE(readHeader(table).records, std::uint32_t(records));
         const std::map<int, int> counts = modeCounts(w.Image);
@@ -380,7 +380,7 @@ private slots:
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
         QVERIFY(!QFile::exists(save.path));
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
     }
 
     void reportsOfTheActivePage_data() {

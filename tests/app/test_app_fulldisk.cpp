@@ -81,7 +81,7 @@ private slots:
             t.close();
         }
         AppFixture::openThroughDialog(w, path);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QCOMPARE(w.DBGridPro1->rowCount(), 100);
         const QByteArray before = readFile(path);
         const auto filesBefore = snapshot(QFileInfo(path).absolutePath());
@@ -101,8 +101,8 @@ private slots:
         QCOMPARE(after.mid(mark + 1), before.mid(mark + 1));
 
         // The window still shows the table, without the row the user deleted.
-        QVERIFY(w.TableOpen);
-        QVERIFY(w.TableModified);
+        QVERIFY(w.TableOpen());
+        QVERIFY(w.TableModified());
         QCOMPARE(g.rowCount(), 99);
         QCOMPARE(int(columnValues(path, QStringLiteral("N")).size()), 99);
         QCOMPARE(columnValues(path, QStringLiteral("N")).front().toInt(), 4);
@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(seen.size(), std::size_t(1)); // no success message
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
 
         // With room the same command succeeds.
@@ -162,18 +162,18 @@ private slots:
         QCOMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
-        QVERIFY(!w.TableOpen);
+        QVERIFY(!w.TableOpen());
         QVERIFY(!w.Excel1->isEnabled());
 
         // The old table opens as it was; with room the import replaces it.
         AppFixture::openThroughDialog(w, table);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
         w.OpenDialog1.handler = answerWith(bin);
         ModalAnswer none;
         w.dispatch([&w] { w.bin1Click(); });
         QVERIFY(none.seen().empty());
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QCOMPARE(readHeader(table).records, 300u);
     }
 };

@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(at(columns, "TR_F").displayFormat, QStringLiteral("000.0"));
         QCOMPARE(at(columns, "TR_A_SR").displayFormat, QStringLiteral("000.0"));
         QCOMPARE(at(columns, "TR_A").width, 53);
-        QCOMPARE(ViewColumns::modeFilterText(1), QStringLiteral("MODE=1"));
+        QCOMPARE(MeasurementTable::modeFilter(1), QStringLiteral("MODE=1"));
     }
 
     void dataFormatSwitchesThePairs_data() {

@@ -19,7 +19,7 @@ int col(const DBGridPro* g, const char* field) {
 
 // The values of a field in the rows the views show, in their order.
 QList<double> shown(TForm1& w, const char* field) {
-    DbfDataLink& link = w.views().DataSource1();
+    DbfDataLink& link = w.views().dataLink();
     const int f = link.fieldIndex(QString::fromLatin1(field));
     QList<double> values;
     for (int r = 0; r < link.rowCount(); ++r)
@@ -167,7 +167,7 @@ private slots:
         ModalAnswer answers;
         w.N24->trigger();
         QVERIFY(answers.seen().empty());
-        QVERIFY(w.TableModified);
+        QVERIFY(w.TableModified());
         QCOMPARE(shown(w, "N"), left);
         const int deleted = 4 - int(left.size());
         QCOMPARE(readHeader(path).records, std::uint32_t(10 - deleted));
@@ -295,7 +295,7 @@ private slots:
         TForm1& w = *p->Form1;
         const std::vector<GridColumn> before = w.DBGridPro1->columns();
         f.openMixed(w);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
         QCOMPARE(w.DBGridPro1->columnCount(), int(before.size()));
         for (std::size_t i = 0; i < before.size(); ++i) {
@@ -415,10 +415,10 @@ private slots:
         settle();
         DBGridPro* g = w.DBGridPro1;
         QVERIFY(!startEdit(w, g, 0, col(g, "F")));
-        QVERIFY(!w.TableModified);
+        QVERIFY(!w.TableModified());
         QLineEdit* editor = startEdit(w, g, 1, col(g, "COMMENT"));
         QVERIFY(editor);
-        QVERIFY(w.TableModified);
+        QVERIFY(w.TableModified());
         editor->clear();
         typeText(editor, QStringLiteral("Подшипник №2"));
         QTest::keyClick(editor, Qt::Key_Return);

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(action->shortcut(), shortcut);
         QCOMPARE(action->isEnabled(), !table);
         f.openMixed(w);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         QVERIFY(action->isEnabled());
         w.N16->trigger();
         QCOMPARE(action->isEnabled(), !table);
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(w.centralWidget()->palette().color(QPalette::Window), w.palette().color(QPalette::Dark));
         QVERIFY(w.centralWidget()->autoFillBackground());
         QVERIFY(!w.bin1->isVisible());
-        QVERIFY(!w.TableOpen);
+        QVERIFY(!w.TableOpen());
         QVERIFY(!w.Dbf1.isOpen());
         QStringList pages;
         for (int i = 0; i < w.PageControl1->count(); ++i)
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(storedValue(QStringLiteral("Default_dir")).toString(),
                  closeBox ? folder : QStringLiteral("/nowhere"));
         QCOMPARE(storedValue(QStringLiteral("Table_1")).toString() == layout, !closeBox);
-        QCOMPARE(w.TableOpen, !closeBox);
+        QCOMPARE(w.TableOpen(), !closeBox);
     }
 
     void unwritableSettingsAreReportedOnceAndTheProgramWorks() {
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(w.DefaultDir, QDir::toNativeSeparators(QDir::currentPath()));
 
         f.openMixed(w);
-        QVERIFY(w.TableOpen);
+        QVERIFY(w.TableOpen());
         w.N16->trigger();
         QTest::qWait(50);
         QCOMPARE(answers.seen().size(), std::size_t(1));
@@ -337,7 +337,7 @@ private slots:
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QVERIFY(w.PageControl1->isVisible());
         QCOMPARE(w.DefaultDir, QDir::toNativeSeparators(f.dataPath(QString()).chopped(1)));
-        QVERIFY(!w.TableModified);
+        QVERIFY(!w.TableModified());
         w.N16->trigger();
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел-ЛД5"));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Кварнел-ЛД5"));
@@ -360,7 +360,7 @@ private slots:
         QCOMPARE(seen.filter, QStringLiteral("Базы данных|*.dbf"));
         QCOMPARE(seen.filterIndex, 1);
         QCOMPARE(seen.defaultExt, QStringLiteral(".dbf"));
-        QVERIFY(!w.TableOpen);
+        QVERIFY(!w.TableOpen());
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел "));
     }
 
@@ -415,7 +415,7 @@ private slots:
             QVERIFY(file.resize(300));
         }
         f.openMixed(w);
-        w.TableModified = true; // an edited table: its question comes first
+        w.session().markModified(); // an edited table: its question comes first
 
         ModalAnswer answers;
         answers.press(QMessageBox::No).press(QMessageBox::Ok);
@@ -425,7 +425,7 @@ private slots:
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
         QCOMPARE(answers.seen()[1].title, QStringLiteral("Ошибка"));
         QCOMPARE(answers.seen()[1].text, QStringLiteral("База данных повреждена !"));
-        QVERIFY(!w.TableOpen);
+        QVERIFY(!w.TableOpen());
         QVERIFY(!w.Dbf1.isOpen());
         QVERIFY(!w.PageControl1->isVisible());
         QVERIFY(!w.N16->isEnabled());
@@ -444,10 +444,10 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
-        w.TableModified = true;
+        w.session().markModified();
         w.findChild<QAction*>(trigger)->trigger();
-        QVERIFY(!w.TableModified);
-        QVERIFY(w.TableOpen);
+        QVERIFY(!w.TableModified());
+        QVERIFY(w.TableOpen());
         QVERIFY(w.Dbf1.isOpen());
         QCOMPARE(w.windowTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QCOMPARE(w.DBGridPro1->rowCount(), 4);
@@ -463,7 +463,7 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         f.openMixed(w);
-        w.TableModified = true;
+        w.session().markModified();
         QStringList buttons;
         ModalAnswer answers;
         answers.then([&](QWidget* modal) {

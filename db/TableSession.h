@@ -1,0 +1,67 @@
+#pragma once
+
+#include "db/DbfTable.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// The open measurement table of the window and its two flags: a table is open, and it was edited
+// since it was opened, created or saved. Every step that opens, replaces, saves or closes the
+// table goes through here, and so does the recovery after one fails: the session then holds
+// exactly what is on disk and open, and tells the window by its signals.
+//
+// It asks nothing: questions ("save the changes?") and what the views do around a step are the
+// window's.
+class TableSession : public QObject {
+    Q_OBJECT
+public:
+    explicit TableSession(QObject* parent = nullptr);
+    ~TableSession() override;
+
+    DbfTable& table() { return m_table; }
+    const DbfTable& table() const { return m_table; }
+    bool isOpen() const { return m_open; }
+    bool isModified() const { return m_modified; }
+
+    // An edit or a deletion made through the views.
+    void markModified() { m_modified = true; }
+
+    // Opens the measurement table at path exclusively, unedited. On failure no table is open and
+    // the error is thrown.
+    void open(const QString& path);
+
+    // Closes the table, unsaved edits and all (the window asks first); closed() follows, also
+    // when no table was open.
+    void close();
+
+    // Writes the table to the disk by closing and reopening it; unedited afterwards. When the
+    // file cannot be taken back, no table is open and the error is thrown.
+    void save();
+
+    // Replaces whatever is open by the table `make` leaves open in table() (a new file, an
+    // import), unedited. On failure no table is open and the error is thrown.
+    void replace(const std::function<void(DbfTable&)>& make);
+
+    // Runs `work` on the open table, which it may close and reopen (an append). On failure the
+    // session follows the table: still open, or closed; the error is thrown either way.
+    void change(const std::function<void(DbfTable&)>& work);
+
+signals:
+    // A table is open now (open, replace).
+    void opened();
+    // The open table was read anew from the disk, its rows unchanged (save).
+    void reloaded();
+    // The open table's rows were changed underneath the views (change).
+    void rowsChanged();
+    // No table is open any more (close, or a step that failed and lost the table).
+    void closed();
+
+private:
+    void setClosed();
+
+    DbfTable m_table;
+    bool m_open = false;
+    bool m_modified = false;
+};
