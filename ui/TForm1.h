@@ -4,6 +4,7 @@
 #include "db/DbfTable.h"
 #include "db/TableSession.h"
 #include "db/views/LayoutStore.h"
+#include "image/Importer.h"
 #include "image/MemoryImage.h"
 #include "ui/Dialogs.h"
 
@@ -83,26 +84,12 @@ public:
     DBGridPro* DBGridPro3;
     ModeViews& views() const { return *m_views; }
 
-    // The page shown: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения"; its grid.
+    // The page shown: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения"; the grid of a page.
     int activePage() const;
-    DBGridPro* activeGrid() const;
     DBGridPro* grid(int page) const;
 
     // Runs a command: an error it does not catch ends it and is shown in the standard error box.
     void dispatch(const std::function<void()>& command);
-
-    // --- routines used by the commands ---
-    void en_but();
-    void dis_but();
-    void Open_DB(const QString& path);
-    void Close_DB();
-    void Save_DB();
-    void Create_DB(); // a new table at SaveDialog1.fileName holding every record of Image
-    void tab_filter(int mode);
-    void reset_sort(DBGridPro& grid); // clears its sort marks and drops the sort index
-    void reset_sort_all();            // the three grids in order
-    void load_layout_all();
-    void save_layout_all();
 
     // --- handlers ---
     void N2Click();          // "Создать"
@@ -139,6 +126,22 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The routines of the commands.
+    void en_but();
+    void dis_but();
+    void Open_DB(const QString& path);
+    void Close_DB();
+    void Save_DB();
+    void Create_DB(); // a new table at SaveDialog1.fileName holding every record of Image
+    void tab_filter(int mode);
+    void reset_sort(DBGridPro& grid); // clears its sort marks and drops the sort index
+    void reset_sort_all();            // the three grids in order
+    void load_layout_all();
+    void save_layout_all();
+
+    DBGridPro* activeGrid() const;
+    image::ImportHooks importHooks();
+
     void FormCreate();
     void createMenus();
     void createToolBar();

@@ -1,6 +1,5 @@
 #include "ui/TForm1.h"
 
-#include "image/Importer.h"
 #include "ui/Command.h"
 #include "ui/ModeViews.h"
 #include "ui/TForm2.h"
@@ -9,20 +8,20 @@
 
 namespace {
 
-image::ImportHooks importHooks(TForm1& w) {
-    image::ImportHooks hooks;
-    hooks.resetSort = [&w] { w.reset_sort_all(); };
-    hooks.hideViews = [&w] { w.PageControl1->hide(); };
-    hooks.showViews = [&w] { w.PageControl1->show(); };
-    return hooks;
-}
-
 void showNotices(TForm1& w, const image::ImportResult& result, const QString& caption) {
     for (const QString& text : image::notices(result))
         command::message(&w, QMessageBox::Warning, caption, text);
 }
 
 } // namespace
+
+image::ImportHooks TForm1::importHooks() {
+    image::ImportHooks hooks;
+    hooks.resetSort = [this] { reset_sort_all(); };
+    hooks.hideViews = [this] { PageControl1->hide(); };
+    hooks.showViews = [this] { PageControl1->show(); };
+    return hooks;
+}
 
 bool TForm1::download() {
     if (!Form2)
@@ -43,9 +42,8 @@ void TForm1::prepareTableSaveDialog() {
 void TForm1::Create_DB() {
     const QString path = SaveDialog1.fileName;
     image::ImportResult result;
-    m_session.replace([&](DbfTable& table) {
-        result = image::Importer(table, importHooks(*this)).createTable(path, Image);
-    });
+    m_session.replace(
+        [&](DbfTable& table) { result = image::Importer(table, importHooks()).createTable(path, Image); });
     en_but(); // applies the mode filter of the page shown
     showNotices(*this, result, BaseTitle);
 }
@@ -75,8 +73,7 @@ void TForm1::N14Click() {
     views().finishEdits();
     image::ImportResult result;
     // On failure the importer has reopened the table as it was, or could not: the session follows.
-    m_session.change(
-        [&](DbfTable& table) { result = image::Importer(table, importHooks(*this)).append(Image); });
+    m_session.change([&](DbfTable& table) { result = image::Importer(table, importHooks()).append(Image); });
     command::message(this, QMessageBox::Information, QStringLiteral("Дополнение"),
                      image::addedMessage(result));
     showNotices(*this, result, QStringLiteral("Дополнение"));
