@@ -23,9 +23,22 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void onSignal(int) { stopRequested = 1; }
+void onSignal(int) {
+    stopRequested = 1;
+}
 
-enum class Fault { None, Silent, WrongType, WrongVersion, UnknownDate, SplitId, Restart, Odd, NoStart, Overlong };
+enum class Fault {
+    None,
+    Silent,
+    WrongType,
+    WrongVersion,
+    UnknownDate,
+    SplitId,
+    Restart,
+    Odd,
+    NoStart,
+    Overlong
+};
 
 struct Options {
     std::string link;
@@ -45,11 +58,16 @@ const char* usage =
 
 bool parseFault(const std::string& s, Fault* fault) {
     static const std::pair<const char*, Fault> names[] = {
-        {"none", Fault::None},         {"silent", Fault::Silent},
-        {"wrong-type", Fault::WrongType}, {"wrong-version", Fault::WrongVersion},
-        {"unknown-date", Fault::UnknownDate}, {"split-id", Fault::SplitId},
-        {"restart", Fault::Restart},   {"odd", Fault::Odd},
-        {"no-start", Fault::NoStart},  {"overlong", Fault::Overlong},
+        {"none", Fault::None},
+        {"silent", Fault::Silent},
+        {"wrong-type", Fault::WrongType},
+        {"wrong-version", Fault::WrongVersion},
+        {"unknown-date", Fault::UnknownDate},
+        {"split-id", Fault::SplitId},
+        {"restart", Fault::Restart},
+        {"odd", Fault::Odd},
+        {"no-start", Fault::NoStart},
+        {"overlong", Fault::Overlong},
     };
     for (const auto& [name, value] : names)
         if (s == name) {
@@ -135,15 +153,20 @@ std::vector<uint8_t> dumpFor(const std::vector<uint8_t>& image, Fault fault, int
             dump.push_back(0xEB);
         }
         break;
-    case Fault::Odd: dump.erase(dump.begin() + static_cast<long>(dump.size() / 2)); break;
-    case Fault::NoStart: dump.erase(dump.begin()); break;
+    case Fault::Odd:
+        dump.erase(dump.begin() + static_cast<long>(dump.size() / 2));
+        break;
+    case Fault::NoStart:
+        dump.erase(dump.begin());
+        break;
     case Fault::Overlong: {
         dump.pop_back();
         while (dump.size() < 30000)
             dump.push_back(0x30 + static_cast<uint8_t>(dump.size() % 16));
         break;
     }
-    default: break;
+    default:
+        break;
     }
     return dump;
 }
@@ -156,17 +179,18 @@ bool readFile(const std::string& path, std::vector<uint8_t>* bytes) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The options of the command line; exits with the usage text for anything it does not know.
+Options parseOptions(int argc, char** argv) {
     Options opt;
+    auto fail = [](int status) {
+        std::fputs(usage, stderr);
+        std::exit(status);
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                std::fputs(usage, stderr);
-                std::exit(2);
-            }
+            if (i + 1 >= argc)
+                fail(2);
             return argv[++i];
         };
         if (a == "--link")
@@ -182,70 +206,96 @@ int main(int argc, char** argv) {
         else if (a == "--verbose")
             opt.verbose = true;
         else if (a == "--fault") {
-            if (!parseFault(next(), &opt.fault)) {
-                std::fputs(usage, stderr);
-                return 2;
-            }
+            if (!parseFault(next(), &opt.fault))
+                fail(2);
         } else {
-            std::fputs(usage, stderr);
-            return a == "--help" ? 0 : 2;
+            fail(a == "--help" ? 0 : 2);
         }
     }
+    return opt;
+}
 
-    std::vector<uint8_t> image;
+// The memory the instrument holds: a .bin file or generated records, kept as a file on request.
+bool loadImage(const Options& opt, std::vector<uint8_t>* image) {
     if (!opt.bin.empty()) {
-        if (!readFile(opt.bin, &image)) {
+        if (!readFile(opt.bin, image)) {
             std::fprintf(stderr, "kvarnel-sim: cannot read %s\n", opt.bin.c_str());
-            return 1;
+            return false;
         }
     } else {
-        image = sim::generateImage(opt.records);
+        *image = sim::generateImage(opt.records);
     }
     if (!opt.writeImage.empty()) {
         std::ofstream out(opt.writeImage, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        out.write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
         if (!out) {
             std::fprintf(stderr, "kvarnel-sim: cannot write %s\n", opt.writeImage.c_str());
-            return 1;
+            return false;
         }
     }
+    return true;
+}
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+struct Terminal {
+    int master = -1;
+    int slave = -1;
+    std::string device;
+};
+
+// A raw pseudo-terminal, reached through the link path when one is given.
+bool openTerminal(const Options& opt, Terminal* t) {
+    t->master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (t->master < 0 || grantpt(t->master) != 0 || unlockpt(t->master) != 0) {
         std::perror("kvarnel-sim: posix_openpt");
-        return 1;
+        return false;
     }
-    const std::string device = ptsname(master);
+    t->device = ptsname(t->master);
     // Our own descriptor on the terminal keeps it alive between the program's opens, and sets
     // raw mode before anyone can see an echo.
-    const int slave = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (slave < 0) {
+    t->slave = ::open(t->device.c_str(), O_RDWR | O_NOCTTY);
+    if (t->slave < 0) {
         std::perror("kvarnel-sim: open terminal");
-        return 1;
+        return false;
     }
     termios tio{};
-    tcgetattr(slave, &tio);
+    tcgetattr(t->slave, &tio);
     cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    tcsetattr(t->slave, TCSANOW, &tio);
+    fcntl(t->master, F_SETFL, fcntl(t->master, F_GETFL) | O_NONBLOCK);
 
     if (!opt.link.empty()) {
         ::unlink(opt.link.c_str());
-        if (::symlink(device.c_str(), opt.link.c_str()) != 0) {
+        if (::symlink(t->device.c_str(), opt.link.c_str()) != 0) {
             std::perror("kvarnel-sim: symlink");
-            return 1;
+            return false;
         }
     }
-    std::printf("%s\n", opt.link.empty() ? device.c_str() : opt.link.c_str());
-    std::fflush(stdout);
+    return true;
+}
 
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+// Answers one request byte as the instrument does.
+void answer(uint8_t request, const Options& opt, const std::vector<uint8_t>& image, Line& line, int& dumps) {
+    if (opt.verbose)
+        std::fprintf(stderr, "kvarnel-sim: request 0x%02X\n", request);
+    if (opt.fault == Fault::Silent)
+        return;
+    if (request == 0x56) {
+        line.clear();
+        const std::vector<uint8_t> id = identification(opt.fault);
+        if (opt.fault == Fault::SplitId) {
+            line.queue({id.begin(), id.begin() + 4});
+            line.queue({id.begin() + 4, id.end()}, 150); // arrives on a later tick
+        } else {
+            line.queue(id);
+        }
+    } else if (request == 0x46) {
+        line.clear();
+        line.queue(dumpFor(image, opt.fault, ++dumps));
+    }
+}
 
+// Reads requests and sends the answers at the line's pace until a signal stops it.
+void serve(const Options& opt, const std::vector<uint8_t>& image, int master) {
     Line line(opt.fast);
     int dumps = 0;
     while (!stopRequested) {
@@ -259,32 +309,38 @@ int main(int argc, char** argv) {
         if (r > 0 && (p.revents & POLLIN)) {
             char in[256];
             const ssize_t n = ::read(master, in, sizeof in);
-            for (ssize_t i = 0; i < n; ++i) {
-                const auto request = static_cast<uint8_t>(in[i]);
-                if (opt.verbose)
-                    std::fprintf(stderr, "kvarnel-sim: request 0x%02X\n", request);
-                if (opt.fault == Fault::Silent)
-                    continue;
-                if (request == 0x56) {
-                    line.clear();
-                    const std::vector<uint8_t> id = identification(opt.fault);
-                    if (opt.fault == Fault::SplitId) {
-                        line.queue({id.begin(), id.begin() + 4});
-                        line.queue({id.begin() + 4, id.end()}, 150); // arrives on a later tick
-                    } else {
-                        line.queue(id);
-                    }
-                } else if (request == 0x46) {
-                    line.clear();
-                    line.queue(dumpFor(image, opt.fault, ++dumps));
-                }
-            }
+            for (ssize_t i = 0; i < n; ++i)
+                answer(static_cast<uint8_t>(in[i]), opt, image, line, dumps);
         }
         line.flush(master);
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options opt = parseOptions(argc, argv);
+    std::vector<uint8_t> image;
+    if (!loadImage(opt, &image))
+        return 1;
+    Terminal terminal;
+    if (!openTerminal(opt, &terminal))
+        return 1;
+    std::printf("%s\n", opt.link.empty() ? terminal.device.c_str() : opt.link.c_str());
+    std::fflush(stdout);
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    serve(opt, image, terminal.master);
+
     if (!opt.link.empty())
         ::unlink(opt.link.c_str());
-    ::close(slave);
-    ::close(master);
+    ::close(terminal.slave);
+    ::close(terminal.master);
     return 0;
 }
