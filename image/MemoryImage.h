@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ImageSize.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,7 +18,6 @@
 
 namespace image {
 
-constexpr int kImageSize = 8192;
 constexpr int kCountOffset = 314;
 constexpr int kFirstRecordOffset = 316;
 constexpr int kRecordSize = 23;

@@ -18,10 +18,15 @@ uint32_t baudRateOf(TBaudRate rate) {
     return rates[rate];
 }
 
-TCommPortDriver::TCommPortDriver(QObject* parent) : QObject(parent), m_portName(comName(2)) {
+TCommPortDriver::TCommPortDriver(QObject* parent) : TCommPortDriver({}, nullptr, parent) {}
+
+TCommPortDriver::TCommPortDriver(TickClock clock, std::unique_ptr<LinkTimer> pollTimer, QObject* parent)
+    : QObject(parent), m_clock(clock ? std::move(clock) : TickClock(serial::SerialDevice::tickCount)),
+      m_pollTimer(pollTimer ? std::move(pollTimer)
+                            : std::make_unique<SystemTimer>(SystemTimer::Mode::Repeating)),
+      m_portName(comName(2)) {
     m_inBuffer.assign(m_inBufSize, 0);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TCommPortDriver::PollInput);
+    m_pollTimer->onTimeout = [this] { PollInput(); };
 }
 
 TCommPortDriver::~TCommPortDriver() { ClosePort(); }
@@ -132,9 +137,9 @@ void TCommPortDriver::setPollingDelay(uint16_t value) {
     if (value == m_pollingDelay)
         return;
     if (IsOpen()) {
-        m_timer.stop();
+        m_pollTimer->stop();
         m_pollingDelay = value;
-        m_timer.start(m_pollingDelay);
+        m_pollTimer->start(m_pollingDelay);
     } else {
         m_pollingDelay = value;
     }
@@ -157,14 +162,14 @@ bool TCommPortDriver::OpenPort() {
     t.writeTotalMultiplier = 0;
     t.writeTotalConstant = 10;
     m_device.setTimeouts(t);
-    m_timer.start(m_pollingDelay);
+    m_pollTimer->start(m_pollingDelay);
     return true;
 }
 
 void TCommPortDriver::ClosePort() {
     if (!IsOpen())
         return;
-    m_timer.stop();
+    m_pollTimer->stop();
     m_device.close();
 }
 
@@ -225,7 +230,7 @@ uint32_t TCommPortDriver::WriteWithTimeout(const void* data, uint32_t count, uin
         return 0;
     const char* p = static_cast<const char*>(data);
     uint32_t sent = 0;
-    uint32_t mark = serial::SerialDevice::tickCount();
+    uint32_t mark = m_clock();
     while (count > 0) {
         const uint16_t room = OutputQueueRoom();
         if (room > 0) {
@@ -236,11 +241,11 @@ uint32_t TCommPortDriver::WriteWithTimeout(const void* data, uint32_t count, uin
                 sent += static_cast<uint32_t>(n);
                 count -= static_cast<uint32_t>(n);
                 p += n;
-                mark = serial::SerialDevice::tickCount();
+                mark = m_clock();
                 continue;
             }
         }
-        const uint32_t elapsed = serial::SerialDevice::tickCount() - mark;
+        const uint32_t elapsed = m_clock() - mark;
         if (elapsed > limitMs)
             return sent;
         // Wait for room instead of spinning; the limit stays an inactivity limit.
@@ -283,7 +288,7 @@ void TCommPortDriver::PollInput() {
         return;
     }
     if (m_packetTimeout > 0 && m_packetStart &&
-        serial::SerialDevice::tickCount() - *m_packetStart > static_cast<uint32_t>(m_packetTimeout)) {
+        m_clock() - *m_packetStart > static_cast<uint32_t>(m_packetTimeout)) {
         const int64_t n = m_device.read(m_inBuffer.data(), waiting);
         if (n > 0 && m_packetMode == pmPass && OnReceivePacket)
             OnReceivePacket(this, m_inBuffer.data(), static_cast<uint32_t>(n));
@@ -291,5 +296,5 @@ void TCommPortDriver::PollInput() {
         return;
     }
     if (waiting > 0 && !m_packetStart)
-        m_packetStart = serial::SerialDevice::tickCount();
+        m_packetStart = m_clock();
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "link/LinkTimer.h"
 #include "link/SerialDevice.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -41,6 +42,9 @@ class TCommPortDriver : public QObject {
     Q_OBJECT
 public:
     explicit TCommPortDriver(QObject* parent = nullptr);
+    // The tick count (packet times, send limits) and the polling timer from the caller; an empty
+    // clock is the system's tick count, a null timer a repeating system timer.
+    TCommPortDriver(TickClock clock, std::unique_ptr<LinkTimer> pollTimer, QObject* parent = nullptr);
     ~TCommPortDriver() override;
 
     TPortNumber port() const { return m_port; }
@@ -100,12 +104,13 @@ public:
 
     // Why the last OpenPort could not open the device (error 0 when it could).
     const serial::OpenFailure& lastOpenFailure() const { return m_device.lastOpenFailure(); }
-    bool pollingActive() const { return m_timer.isActive(); }
+    bool pollingActive() const { return m_pollTimer->isActive(); }
     const char* inputBuffer() const { return m_inBuffer.data(); }
 
 private:
     serial::SerialDevice m_device;
-    QTimer m_timer;
+    TickClock m_clock;
+    std::unique_ptr<LinkTimer> m_pollTimer;
     std::vector<char> m_inBuffer;
     std::optional<uint32_t> m_packetStart;
 

@@ -1,22 +1,24 @@
 #include "link/DownloadLink.h"
 
-DownloadLink::DownloadLink() : m_protocol(*this) {
-    CommPortDriver1.setPort(pnCustom);
-    CommPortDriver1.setPortName(DownloadProtocol::portCom1());
-    CommPortDriver1.setStopBits(sb2BITS);
-    CommPortDriver1.setInBufSize(4096);
-    CommPortDriver1.setOutBufSize(4096);
-    CommPortDriver1.OnReceiveData = [this](TCommPortDriver* sender, const char* data, uint32_t size) {
-        CommPortDriver1ReceiveData(sender, data, size);
+DownloadLink::DownloadLink(std::unique_ptr<LinkTimer> answerTimer)
+    : m_answerTimer(answerTimer ? std::move(answerTimer)
+                                : std::make_unique<SystemTimer>(SystemTimer::Mode::SingleShot)),
+      m_protocol(*this) {
+    driver.setPort(pnCustom);
+    driver.setPortName(DownloadProtocol::portCom1());
+    driver.setStopBits(sb2BITS);
+    driver.setInBufSize(4096);
+    driver.setOutBufSize(4096);
+    driver.OnReceiveData = [this](TCommPortDriver*, const char* data, uint32_t size) {
+        m_protocol.receive(data, size);
     };
-    Timer1.setSingleShot(true);
-    Timer1.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&Timer1, &QTimer::timeout, [this] { Timer1Timer(); });
+    m_answerTimer->onTimeout = [this] { m_protocol.answerTimeout(); };
 }
 
 DownloadLink::~DownloadLink() {
-    CommPortDriver1.OnReceiveData = nullptr;
-    CommPortDriver1.ClosePort();
+    driver.OnReceiveData = nullptr;
+    m_answerTimer->onTimeout = nullptr;
+    driver.ClosePort();
 }
 
 void DownloadLink::startDownload() {
@@ -24,31 +26,25 @@ void DownloadLink::startDownload() {
     m_protocol.start();
 }
 
-void DownloadLink::CommPortDriver1ReceiveData(TCommPortDriver*, const char* data, uint32_t size) {
-    m_protocol.receive(data, size);
-}
+QString DownloadLink::portName() const { return driver.portName(); }
 
-void DownloadLink::Timer1Timer() { m_protocol.Timer1Timer(); }
-
-QString DownloadLink::portName() const { return CommPortDriver1.portName(); }
-
-void DownloadLink::setPortName(const QString& name) { CommPortDriver1.setPortName(name); }
+void DownloadLink::setPortName(const QString& name) { driver.setPortName(name); }
 
 bool DownloadLink::openPort() {
-    const bool ok = CommPortDriver1.OpenPort();
-    const serial::OpenFailure& failure = CommPortDriver1.lastOpenFailure();
+    const bool ok = driver.OpenPort();
+    const serial::OpenFailure& failure = driver.lastOpenFailure();
     if (!ok && failure.permissionDenied() && !m_denied.contains(failure.device))
         m_denied.append(failure.device);
     return ok;
 }
 
-void DownloadLink::closePort() { CommPortDriver1.ClosePort(); }
+void DownloadLink::closePort() { driver.ClosePort(); }
 
-bool DownloadLink::writeByte(uint8_t value) { return CommPortDriver1.WriteByte(value); }
+bool DownloadLink::writeByte(uint8_t value) { return driver.WriteByte(value); }
 
-void DownloadLink::startAnswerTimer(int ms) { Timer1.start(ms); }
+void DownloadLink::startAnswerTimer(int ms) { m_answerTimer->start(ms); }
 
-void DownloadLink::stopAnswerTimer() { Timer1.stop(); }
+void DownloadLink::stopAnswerTimer() { m_answerTimer->stop(); }
 
 QString DownloadLink::openFailureNote() const {
     QStringList lines;

@@ -2,21 +2,26 @@
 
 #include "link/CommPortDriver.h"
 #include "link/DownloadProtocol.h"
+#include "link/LinkTimer.h"
 
 #include <QStringList>
-#include <QTimer>
 
-// The download wired to a real port: the driver CommPortDriver1 set up as the dialog stores it,
-// the answer timer Timer1 and the protocol. The dialog and the command line add the view.
+#include <memory>
+
+// The download wired to a real port: the driver set up as the download dialog stores it, the
+// answer timer and the protocol. The dialog and the command line add the view.
 class DownloadLink : public DownloadHost {
 public:
-    DownloadLink();
+    // answerTimer: the 3000 ms answer timer; null takes a single-shot system timer.
+    explicit DownloadLink(std::unique_ptr<LinkTimer> answerTimer = nullptr);
     ~DownloadLink() override;
     DownloadLink(const DownloadLink&) = delete;
     DownloadLink& operator=(const DownloadLink&) = delete;
 
-    TCommPortDriver CommPortDriver1;
-    QTimer Timer1;
+    // Its OnReceiveData hands every chunk to the protocol.
+    TCommPortDriver driver;
+    // Its expiry goes to the protocol.
+    LinkTimer& answerTimer() { return *m_answerTimer; }
 
     DownloadProtocol& protocol() { return m_protocol; }
     const DownloadProtocol& protocol() const { return m_protocol; }
@@ -34,12 +39,11 @@ public:
     const QStringList& deniedDevices() const { return m_denied; }
 
 protected:
-    // Starts a fresh download (the protocol's FormShow part).
+    // Starts a fresh download.
     void startDownload();
-    virtual void CommPortDriver1ReceiveData(TCommPortDriver* sender, const char* data, uint32_t size);
-    virtual void Timer1Timer();
 
 private:
+    std::unique_ptr<LinkTimer> m_answerTimer;
     DownloadProtocol m_protocol;
     QStringList m_denied;
 };

@@ -203,8 +203,8 @@ void DownloadProtocol::finish() {
         damaged(QStringLiteral("нечетное число знаков между маркерами"));
         return;
     }
-    if (characters / 2 > ImageCapacity) {
-        damaged(QStringLiteral("образ памяти длиннее %1 байт").arg(ImageCapacity));
+    if (characters / 2 > image::kImageSize) {
+        damaged(QStringLiteral("образ памяти длиннее %1 байт").arg(image::kImageSize));
         return;
     }
     QByteArray image(characters / 2, '\0');
@@ -234,7 +234,7 @@ void DownloadProtocol::endCancel() {
     m_host.finished(false);
 }
 
-void DownloadProtocol::Timer1Timer() {
+void DownloadProtocol::answerTimeout() {
     if (m_state != State::Running || m_inMessage)
         return;
     stopTimer();
@@ -282,5 +282,5 @@ void DownloadProtocol::close() { stopTimer(); }
 
 void DownloadProtocol::poll() {
     if (m_timerRunning && m_clock() - m_timerStart >= AnswerTimeoutMs)
-        Timer1Timer();
+        answerTimeout();
 }

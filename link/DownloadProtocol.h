@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ImageSize.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,16 +25,16 @@ public:
     virtual bool openPort() = 0;
     virtual void closePort() = 0;
     virtual bool writeByte(uint8_t value) = 0;
-    // The 3000 ms answer timer; its expiry is DownloadProtocol::Timer1Timer().
+    // The 3000 ms answer timer; its expiry is DownloadProtocol::answerTimeout().
     virtual void startAnswerTimer(int ms) = 0;
     virtual void stopAnswerTimer() = 0;
 
     virtual void showProgress(int percent) = 0;
     virtual void showCaption(const QString& caption) = 0; // the dialog's caption
     virtual void showTitle(const QString& title) = 0;     // the application title
-    virtual void showStatus(const QString& status) = 0;   // StaticText2
-    virtual void showInstrument(const QString& type, const QString& version) = 0; // StaticText5, StaticText1
-    virtual void showRecordCount(const QString& count) = 0;                       // StaticText7
+    virtual void showStatus(const QString& status) = 0;   // the line above the progress
+    virtual void showInstrument(const QString& type, const QString& version) = 0; // firmware date as version
+    virtual void showRecordCount(const QString& count) = 0;
     // A modal message; may run a nested loop that delivers more chunks.
     virtual void showMessage(Message kind, const QString& text) = 0;
     // A line added to "Прибор не обнаружен! ..." (why a port could not be opened), or empty.
@@ -48,7 +50,6 @@ public:
     enum class Phase : char { V = 'V', F = 'F' };
     enum class State { Idle, Running, EndedOk, EndedCancel };
     static constexpr int BufferSize = 24576;
-    static constexpr int ImageCapacity = 8192;
     static constexpr int FullDumpLength = 15134;
     static constexpr int AnswerTimeoutMs = 3000;
     static constexpr uint8_t RequestIdentify = 0x56;
@@ -60,17 +61,17 @@ public:
     // clock: milliseconds of a monotonic clock; only poll() reads it.
     explicit DownloadProtocol(DownloadHost& host, std::function<int64_t()> clock = {});
 
-    // FormShow: a fresh download on "\\.\COM1".
+    // A fresh download on "\\.\COM1".
     void start();
-    // CommPortDriver1ReceiveData.
+    // A chunk of characters the port received.
     void receive(const char* data, uint32_t size);
-    // Timer1Timer.
-    void Timer1Timer();
-    // Button1Click.
+    // The answer timer expired: try the second port, or give up.
+    void answerTimeout();
+    // The user's "Отмена".
     void cancel();
-    // FormClose: stops the answer timer.
+    // The view closes: stops the answer timer.
     void close();
-    // Fires Timer1Timer when the clock says the answer time is up.
+    // Runs answerTimeout() when the clock says the answer time is up.
     void poll();
 
     State state() const { return m_state; }

@@ -15,9 +15,10 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget* parent)
+TForm2::TForm2(QWidget* parent, std::unique_ptr<LinkTimer> answerTimer)
     : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
+      DownloadLink(std::move(answerTimer)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
     setModal(true);
@@ -68,6 +69,11 @@ TForm2::TForm2(QWidget* parent)
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog1->setOption(QFileDialog::DontUseNativeDialog);
 
+    CommPortDriver1.OnReceiveData = [this](TCommPortDriver* sender, const char* data, uint32_t size) {
+        CommPortDriver1ReceiveData(sender, data, size);
+    };
+    Timer1.onTimeout = [this] { Timer1Timer(); };
+
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(CheckBox1);
     bottom->addStretch(1);
@@ -102,6 +108,14 @@ void TForm2::FormShow() {
     startDownload();
 }
 
+void TForm2::CommPortDriver1ReceiveData(TCommPortDriver*, const char* data, uint32_t size) {
+    protocol().receive(data, size);
+}
+
+void TForm2::Timer1Timer() {
+    protocol().answerTimeout();
+}
+
 void TForm2::Button1Click() {
     protocol().cancel();
 }
@@ -126,7 +140,6 @@ void TForm2::FormClose() {
     if (m_setTitle)
         m_setTitle(m_savedTitle);
     protocol().close();
-    Timer1.setInterval(0);
     Timer1.stop();
     CommPortDriver1.ClosePort();
 }

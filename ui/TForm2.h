@@ -3,7 +3,9 @@
 #include "link/DownloadLink.h"
 
 #include <QDialog>
+
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QFileDialog;
@@ -18,7 +20,8 @@ class QPushButton;
 class TForm2 : public QDialog, public DownloadLink {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    // answerTimer: Timer1; null takes a system timer (a test hands in one it fires itself).
+    explicit TForm2(QWidget* parent = nullptr, std::unique_ptr<LinkTimer> answerTimer = nullptr);
     ~TForm2() override;
 
     // How to read and set the application title (the task bar text). By default the
@@ -42,6 +45,9 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QPushButton* Button1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
+    // The port and the answer timer under the dialog's own names.
+    TCommPortDriver& CommPortDriver1 = driver;
+    LinkTimer& Timer1 = answerTimer();
 
     void done(int result) override;
     void reject() override;
@@ -50,6 +56,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
     void FormShow();
+    void CommPortDriver1ReceiveData(TCommPortDriver* sender, const char* data, uint32_t size);
+    void Timer1Timer();
     void Button1Click();
     void FormClose();
 

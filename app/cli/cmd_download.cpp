@@ -33,7 +33,7 @@ public:
             loop.exec();
         m_loop = nullptr;
         protocol().close();
-        CommPortDriver1.ClosePort();
+        driver.ClosePort();
         endProgressLine();
         if (m_ok && !m_recordCount.isEmpty())
             line(QStringLiteral("Количество записей: %1").arg(m_recordCount));
@@ -42,7 +42,7 @@ public:
 
     bool openPort() override {
         const bool ok = DownloadLink::openPort();
-        const serial::OpenFailure& failure = CommPortDriver1.lastOpenFailure();
+        const serial::OpenFailure& failure = driver.lastOpenFailure();
         line(ok ? QStringLiteral("Порт %1 (%2)").arg(portName(), failure.device)
                 : QStringLiteral("Порт %1 (%2) не открыт: %3")
                       .arg(portName(), failure.device, QString::fromLocal8Bit(std::strerror(failure.error))));

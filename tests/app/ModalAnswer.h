@@ -3,19 +3,22 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
+#include <QEvent>
+#include <QHash>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
 
 // Answers the modal windows a command opens, from inside their nested loops: armed before the
-// click, it polls QApplication::activeModalWidget(), records what it saw and runs the next answer.
-// A modal window nobody expected, or one still open after the watchdog time, is closed and
-// recorded as unexpected, so a test fails instead of hanging.
+// click, it sees every modal window as it is shown, records it and runs the next answer once the
+// window's own loop runs. A modal window with no answer left is closed at once and recorded as
+// unexpected; one that an answer leaves open for the watchdog time is closed the same way, so a
+// test fails instead of hanging.
 class ModalAnswer : public QObject {
 public:
     struct Seen {
@@ -25,12 +28,10 @@ public:
     };
     using Answer = std::function<void(QWidget*)>;
 
-    explicit ModalAnswer(int watchdogMs = 5000) : m_watchdogMs(watchdogMs) {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
-        m_timer.start();
-        m_clock.start();
+    explicit ModalAnswer(int watchdogMs = 20000) : m_watchdogMs(watchdogMs) {
+        qApp->installEventFilter(this);
     }
+    ~ModalAnswer() override { qApp->removeEventFilter(this); }
 
     // Presses a button of the next message box.
     ModalAnswer& press(QMessageBox::StandardButton button) {
@@ -55,48 +56,64 @@ public:
     int unexpected() const { return m_unexpected; }
     bool allAnswered() const { return m_answers.empty(); }
 
-private:
-    void poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            for (const QPointer<QWidget>& w : m_marked)
-                if (w)
-                    w->setProperty("kvSeen", false);
-            m_marked.clear();
-            m_clock.restart();
-            return;
-        }
-        // A box opened right after another may take its address: a mark tells them apart.
-        if (!modal->property("kvSeen").toBool()) {
-            modal->setProperty("kvSeen", true);
-            m_marked.emplace_back(modal);
-            m_clock.restart();
-            if (!m_answers.empty()) {
-                Seen s{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
-                if (auto* box = qobject_cast<QMessageBox*>(modal))
-                    s.text = box->text();
-                m_seen.push_back(s);
-                Answer answer = std::move(m_answers.front());
-                m_answers.pop_front();
-                QPointer<QWidget> guard(modal);
-                answer(modal);
-                // A dialog kept for the whole run may be shown again before the next poll.
-                if (guard && !guard->isVisible())
-                    guard->setProperty("kvSeen", false);
-                return;
-            }
-        }
-        if (m_answers.empty() && m_clock.elapsed() > 50)
-            closeUnexpected(modal);
-        else if (m_clock.elapsed() > m_watchdogMs)
-            closeUnexpected(modal);
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::Show || event->spontaneous() || !object->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(object);
+        if (!widget->isWindow() || !widget->isModal())
+            return false;
+        m_shown.emplace_back(widget);
+        // Answered from the window's own loop: a dialog closed before its exec() loop runs
+        // would leave that loop waiting for ever.
+        QMetaObject::invokeMethod(
+            this, [this] { answerShown(); }, Qt::QueuedConnection);
+        return false;
     }
 
-    void closeUnexpected(QWidget* modal) {
-        ++m_unexpected;
+private:
+    // Answers the topmost modal window if it was shown and not yet answered. A window under
+    // another modal one waits for its turn: the next show or answer looks again.
+    void answerShown() {
+        QWidget* top = QApplication::activeModalWidget();
+        std::erase_if(m_shown, [](const QPointer<QWidget>& w) { return !w || !w->isVisible(); });
+        const auto it = std::find(m_shown.begin(), m_shown.end(), top);
+        if (!top || it == m_shown.end())
+            return;
+        m_shown.erase(it);
+        Seen s = describe(top);
+        if (m_answers.empty()) {
+            closeUnexpected(top, s);
+        } else {
+            m_seen.push_back(s);
+            Answer answer = std::move(m_answers.front());
+            m_answers.pop_front();
+            watch(top);
+            answer(top);
+        }
+        if (!m_shown.empty())
+            QMetaObject::invokeMethod(
+                this, [this] { answerShown(); }, Qt::QueuedConnection);
+    }
+
+    // The hang guard: the answered window must be gone (or shown anew) within the watchdog time.
+    void watch(QWidget* window) {
+        const int showing = m_showings[window] = m_showings.value(window) + 1;
+        QTimer::singleShot(m_watchdogMs, this, [this, guard = QPointer<QWidget>(window), showing] {
+            if (guard && guard->isVisible() && m_showings.value(guard) == showing)
+                closeUnexpected(guard, describe(guard));
+        });
+    }
+
+    static Seen describe(QWidget* modal) {
         Seen s{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
         if (auto* box = qobject_cast<QMessageBox*>(modal))
             s.text = box->text();
+        return s;
+    }
+
+    void closeUnexpected(QWidget* modal, const Seen& s) {
+        ++m_unexpected;
         m_seen.push_back(s);
         if (auto* d = qobject_cast<QDialog*>(modal))
             d->reject();
@@ -104,11 +121,10 @@ private:
             modal->close();
     }
 
-    QTimer m_timer;
-    QElapsedTimer m_clock;
     std::deque<Answer> m_answers;
     std::vector<Seen> m_seen;
-    std::vector<QPointer<QWidget>> m_marked;
+    std::vector<QPointer<QWidget>> m_shown; // shown and not yet answered
+    QHash<const QWidget*, int> m_showings;  // answers given to each window, for the watchdog
     int m_unexpected = 0;
     int m_watchdogMs;
 };

@@ -9,6 +9,7 @@
 
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -46,6 +47,19 @@ public:
 private:
     QTimer m_poll, m_watchdog;
 };
+
+// Presses "Отмена" of the download dialog once the dump is coming in, whatever the pace.
+void cancelWhileReceiving(TForm2* dialog) {
+    auto* watch = new QTimer(dialog);
+    QObject::connect(watch, &QTimer::timeout, dialog, [watch, dialog] {
+        if (!dialog->isVisible() || dialog->ProgressBar1->value() <= 0)
+            return;
+        watch->deleteLater();
+        watch->stop();
+        dialog->Button1->click();
+    });
+    watch->start(10);
+}
 
 QByteArray bytesOf(const std::vector<uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
@@ -183,7 +197,7 @@ private slots:
         DialogAnswer save(path);
         w.SaveDialog1.handler = save.handler();
         if (instrument)
-            QTimer::singleShot(700, w.Form2, [&w] { w.Form2->Button1->click(); });
+            cancelWhileReceiving(w.Form2);
         BoxAnswerer boxes(w);
         w.N2->trigger();
         QVERIFY(!boxes.timedOut);
@@ -238,7 +252,7 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         const QByteArray before = readFile(path);
-        QTimer::singleShot(700, w.Form2, [&w] { w.Form2->Button1->click(); });
+        cancelWhileReceiving(w.Form2);
         BoxAnswerer boxes(w);
         w.N14->trigger();
         QVERIFY(!boxes.timedOut);

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (protocol.receivedCount() < 0)
             fuzz::fail("negative received count");
-        if (protocol.image().size() > DownloadProtocol::ImageCapacity)
+        if (protocol.image().size() > image::kImageSize)
             fuzz::fail("image larger than the instrument's memory");
     }
     if (host.finishedCalls > starts)

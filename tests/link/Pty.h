@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,6 +34,11 @@ public:
     bool ok() const { return m_keep >= 0; }
     const QString& device() const { return m_device; }
     int terminal() const { return m_keep; }
+    // The characters waiting in the terminal's input queue, the queue the driver reads.
+    int waiting() const {
+        int n = -1;
+        return ::ioctl(m_keep, FIONREAD, &n) == 0 ? n : -1;
+    }
     void send(const QByteArray& data) { [[maybe_unused]] auto n = ::write(m_master, data.constData(), data.size()); }
     QByteArray take() {
         QByteArray all;

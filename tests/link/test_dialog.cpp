@@ -1,3 +1,4 @@
+#include "ManualTimer.h"
 #include "Pty.h"
 #include "Simulator.h"
 #include "tests/support/FileSizeLimit.h"
@@ -18,6 +19,27 @@
 #include <QtTest>
 
 namespace {
+
+// The download dialog whose answer timer runs out only when the test fires it, so that no
+// instrument is ever given up for being slow.
+class ManualDialog : public TForm2 {
+public:
+    ManualDialog()
+        : TForm2(nullptr, std::make_unique<ManualTimer>(true)), answer(static_cast<ManualTimer&>(Timer1)) {}
+    ManualTimer& answer;
+
+    // The answer time runs out for the next count starts, as if those ports stayed silent: from
+    // the event loop, once the start is through. timedPorts names the port of each.
+    void silentPorts(int count) {
+        answer.onStart = [this, count]() mutable {
+            if (count-- <= 0)
+                return;
+            timedPorts.append(CommPortDriver1.portName());
+            QTimer::singleShot(0, this, [this] { answer.fire(); });
+        };
+    }
+    QStringList timedPorts;
+};
 
 // Answers the modal windows that open over the dialog, as a user would, and stops a download
 // that hangs.
@@ -144,7 +166,7 @@ void DialogTest::fullDumpToImageAndBin() {
     QVERIFY(sim.ok());
     mapPort(QStringLiteral("COM1"), sim.device());
 
-    TForm2 dialog;
+    ManualDialog dialog;
     QStringList titles;
     QString title = QStringLiteral("Кварнел-ЛД5 - table.dbf");
     dialog.setTitleAccess([&] { return title; },
@@ -183,13 +205,15 @@ void DialogTest::secondPortWhenFirstSilent() {
     QVERIFY(silent.ok() && good.ok());
     mapPort(QStringLiteral("COM1"), silent.device());
     mapPort(QStringLiteral("COM2"), good.device());
-    TForm2 dialog;
+    ManualDialog dialog;
+    dialog.silentPorts(1);
     Answerer answerer(dialog);
-    QElapsedTimer t;
-    t.start();
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    const qint64 elapsed = t.elapsed();
-    QVERIFY2(elapsed >= 3000 && elapsed < 6000, qPrintable(QString::number(elapsed)));
+    // COM2 is tried once COM1 has waited out its answer time, and answers within its own.
+    QCOMPARE(dialog.timedPorts, QStringList{com1});
+    QCOMPARE(dialog.answer.fired, 1);
+    QCOMPARE(dialog.answer.intervals, QList<int>({3000, 3000}));
+    QVERIFY(!dialog.answer.isActive());
     QCOMPARE(dialog.CommPortDriver1.portName(), com2);
     const std::vector<uint8_t> expected = sim::generateImage(12);
     QCOMPARE(dialog.imageBytes(), QByteArray(reinterpret_cast<const char*>(expected.data()), 7566));
@@ -200,13 +224,14 @@ void DialogTest::noInstrumentGivesUpAndStartsOverOnCom1() {
     Simulator silent({QStringLiteral("--fault"), QStringLiteral("silent")});
     mapPort(QStringLiteral("COM1"), QStringLiteral("/nonexistent/ttyS0"));
     mapPort(QStringLiteral("COM2"), silent.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     {
+        dialog.silentPorts(2);
         Answerer answerer(dialog);
-        QElapsedTimer t;
-        t.start();
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QVERIFY(t.elapsed() >= 6000);
+        // Each port waited out its answer time before the message.
+        QCOMPARE(dialog.timedPorts, QStringList({com1, com2}));
+        QCOMPARE(dialog.answer.intervals, QList<int>({3000, 3000}));
         QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
         // Missing, not forbidden: no permission line.
         QCOMPARE(answerer.texts,
@@ -215,13 +240,15 @@ void DialogTest::noInstrumentGivesUpAndStartsOverOnCom1() {
         QVERIFY(!dialog.CommPortDriver1.IsOpen());
         QCOMPARE(dialog.CommPortDriver1.portName(), com1);
     }
+    dialog.silentPorts(0);
     Simulator good({QStringLiteral("--fast")});
     mapPort(QStringLiteral("COM1"), good.device());
     Answerer answerer(dialog);
-    QElapsedTimer t;
-    t.start();
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QVERIFY(t.elapsed() < 3000); // found at once on COM1
+    // Found at once on COM1: its answer time never ran out.
+    QCOMPARE(dialog.answer.fired, 2);
+    QCOMPARE(dialog.answer.intervals.size(), 3);
+    QVERIFY(!answerer.timedOut);
 }
 
 void DialogTest::rejectedInstrument_data() {
@@ -240,7 +267,7 @@ void DialogTest::rejectedInstrument() {
     QFETCH(QString, text);
     Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), fault});
     mapPort(QStringLiteral("COM1"), sim.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     const QByteArray before = dialog.imageBytes();
     Answerer answerer(dialog);
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
@@ -254,7 +281,7 @@ void DialogTest::rejectedInstrument() {
 void DialogTest::damagedDumpChangesNothing() {
     Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), QStringLiteral("odd")});
     mapPort(QStringLiteral("COM1"), sim.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     Answerer answerer(dialog);
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
@@ -266,16 +293,24 @@ void DialogTest::damagedDumpChangesNothing() {
 void DialogTest::cancelClosesPort() {
     Simulator sim({}); // real pacing: the dump takes 17 s
     mapPort(QStringLiteral("COM1"), sim.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     QString title = QStringLiteral("before");
     dialog.setTitleAccess([&] { return title; }, [&](const QString& t) { title = t; });
     Answerer answerer(dialog);
-    QTimer::singleShot(700, &dialog, [&] {
-        QVERIFY(dialog.CommPortDriver1.IsOpen());
-        QVERIFY(dialog.ProgressBar1->value() > 0);
+    // "Отмена" while the dump comes in.
+    QTimer receiving;
+    bool openWhenCancelled = false;
+    QObject::connect(&receiving, &QTimer::timeout, &dialog, [&] {
+        if (dialog.ProgressBar1->value() == 0)
+            return;
+        receiving.stop();
+        openWhenCancelled = dialog.CommPortDriver1.IsOpen();
         dialog.Button1->click();
     });
+    receiving.start(10);
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(!answerer.timedOut);
+    QVERIFY(openWhenCancelled);
     QVERIFY(!dialog.CommPortDriver1.IsOpen());
     QCOMPARE(dialog.ProgressBar1->value(), 0);
     QCOMPARE(title, QStringLiteral("before"));
@@ -289,7 +324,7 @@ void DialogTest::cancelClosesPort() {
 void DialogTest::binThatCannotBeWrittenStillSucceeds() {
     Simulator sim({QStringLiteral("--fast")});
     mapPort(QStringLiteral("COM1"), sim.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     Answerer answerer(dialog);
     answerer.savePath = m_dir.filePath(QStringLiteral("missing-folder/x.bin"));
     QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
@@ -313,7 +348,7 @@ void DialogTest::binOnAFullDiskKeepsTheOlderFile() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(older);
     }
-    TForm2 dialog;
+    ManualDialog dialog;
     Answerer answerer(dialog);
     answerer.savePath = target;
     QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
@@ -336,7 +371,7 @@ void DialogTest::binOnAFullDiskKeepsTheOlderFile() {
 void DialogTest::cancelledSaveDialogStillSucceeds() {
     Simulator sim({QStringLiteral("--fast")});
     mapPort(QStringLiteral("COM1"), sim.device());
-    TForm2 dialog;
+    ManualDialog dialog;
     Answerer answerer(dialog);
     QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));

@@ -1,3 +1,4 @@
+#include "ManualTimer.h"
 #include "Pty.h"
 
 #include "link/CommPortDriver.h"
@@ -7,6 +8,29 @@
 #include <QtTest>
 
 #include <termios.h>
+
+namespace {
+
+// A driver on a clock and a polling timer that move only when the test moves them.
+struct ManualDriver {
+    uint32_t now = 0;
+    ManualTimer* tick = nullptr;
+    std::unique_ptr<TCommPortDriver> driver;
+
+    explicit ManualDriver(const QString& device, uint32_t start = 0) : now(start) {
+        auto timer = std::make_unique<ManualTimer>();
+        tick = timer.get();
+        driver = std::make_unique<TCommPortDriver>([this] { return now; }, std::move(timer));
+        driver->setPortName(device);
+    }
+};
+
+// Waits until the terminal holds n characters for the driver to read.
+bool waitForQueue(const Pty& pty, int n) {
+    return QTest::qWaitFor([&] { return pty.waiting() == n; }, 5000);
+}
+
+} // namespace
 
 class DriverTest : public QObject {
     Q_OBJECT
@@ -26,8 +50,11 @@ private slots:
     void namesCannotChangeWhileOpen();
     void checkLineStatusBlocksSendsWithoutModemLines();
     void rawModeDeliversWhatWaits();
+    void systemTimersRunByThemselves();
     void packetModeSplitsAndTimesOut_data();
     void packetModeSplitsAndTimesOut();
+    void wholePacketsMoveTheShortPacketsStart_data();
+    void wholePacketsMoveTheShortPacketsStart();
     void deviceNamesMapThroughSettings();
     void accessDeniedNoteNamesDevice();
 };
@@ -224,8 +251,8 @@ void DriverTest::unsupportedRateFailsOpen() {
 
 void DriverTest::namesCannotChangeWhileOpen() {
     Pty pty;
-    TCommPortDriver d;
-    d.setPortName(pty.device());
+    ManualDriver rig(pty.device());
+    TCommPortDriver& d = *rig.driver;
     QVERIFY(d.OpenPort());
     d.setPortName(QStringLiteral("\\\\.\\COM2"));
     d.setPort(pnCOM5);
@@ -239,21 +266,24 @@ void DriverTest::namesCannotChangeWhileOpen() {
     // A packet larger than the buffer cannot be taken while the buffer cannot grow.
     d.setPacketSize(4000);
     QCOMPARE(d.packetSize(), int16_t(2048));
+    // A new polling period restarts the polling at once.
     d.setPollingDelay(20);
     QVERIFY(d.pollingActive());
+    QCOMPARE(rig.tick->intervals, QList<int>({50, 20}));
 }
 
 void DriverTest::checkLineStatusBlocksSendsWithoutModemLines() {
     Pty pty;
-    TCommPortDriver d;
+    // Every look at the clock moves it on 10 ms: a send that waited out its limit would take
+    // the clock past the 500 ms of OutputTimeout.
+    uint32_t now = 0;
+    TCommPortDriver d([&now] { return now += 10; }, std::make_unique<ManualTimer>());
     d.setPortName(pty.device());
     QVERIFY(d.OpenPort()); // a pty has no modem lines: not a failed open
     QCOMPARE(d.ModemLines(), 0u);
     d.setCheckLineStatus(true);
-    QElapsedTimer t;
-    t.start();
     QCOMPARE(d.WriteData("VF", 2), 0u);
-    QVERIFY(t.elapsed() < 100);
+    QVERIFY2(now < d.outputTimeout(), qPrintable(QString::number(now)));
     QCOMPARE(pty.take(), QByteArray());
     d.setCheckLineStatus(false);
     QCOMPARE(d.WriteData("VF", 2), 2u);
@@ -262,8 +292,8 @@ void DriverTest::checkLineStatusBlocksSendsWithoutModemLines() {
 
 void DriverTest::rawModeDeliversWhatWaits() {
     Pty pty;
-    TCommPortDriver d;
-    d.setPortName(pty.device());
+    ManualDriver rig(pty.device());
+    TCommPortDriver& d = *rig.driver;
     d.setInBufSize(128);
     QByteArray got;
     int calls = 0;
@@ -274,27 +304,60 @@ void DriverTest::rawModeDeliversWhatWaits() {
         ++calls;
     };
     QVERIFY(d.OpenPort());
-    d.PollInput(); // nothing waiting: no event
+    QCOMPARE(rig.tick->intervals, QList<int>{50});
+    QVERIFY(rig.tick->fire()); // nothing waiting: no event
     QCOMPARE(calls, 0);
     QByteArray data(300, 0);
     for (int i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(i);
     pty.send(data);
-    QTest::qWait(20);
-    d.PollInput();
-    QCOMPARE(got.size(), 128); // at most InBufSize a tick
-    QTRY_COMPARE_WITH_TIMEOUT(got, data, 2000);
+    QVERIFY(waitForQueue(pty, 300));
+    rig.tick->fire();
+    QCOMPARE(got, data.left(128)); // at most InBufSize a tick
+    rig.tick->fire();
+    QCOMPARE(got.size(), 256);
+    rig.tick->fire();
+    QCOMPARE(got, data);
     QCOMPARE(calls, 3);
-    QTest::qWait(150);
+    rig.tick->fire();
     QCOMPARE(calls, 3);
-    // Data that wait while the port is closed are purged by the next open.
+    // Polling stops with the port, and data that wait while it is closed are purged by the next open.
     d.ClosePort();
+    QVERIFY(!rig.tick->isActive());
     pty.send("old");
-    QTest::qWait(20);
+    QVERIFY(waitForQueue(pty, 3));
+    d.PollInput();
+    QCOMPARE(calls, 3);
     QVERIFY(d.OpenPort());
+    QCOMPARE(pty.waiting(), 0);
     pty.send("new");
-    QTRY_COMPARE_WITH_TIMEOUT(got.right(3), QByteArray("new"), 2000);
+    QVERIFY(waitForQueue(pty, 3));
+    rig.tick->fire();
+    QCOMPARE(got.right(3), QByteArray("new"));
     QCOMPARE(got.size(), 303);
+}
+
+// The program's own timers: the driver polls by itself, the answer timer runs out once.
+void DriverTest::systemTimersRunByThemselves() {
+    Pty pty;
+    TCommPortDriver d;
+    d.setPortName(pty.device());
+    QByteArray got;
+    d.OnReceiveData = [&](TCommPortDriver*, const char* data, uint32_t size) { got.append(data, size); };
+    QVERIFY(d.OpenPort());
+    pty.send("VF");
+    QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("VF"), 5000);
+
+    SystemTimer once(SystemTimer::Mode::SingleShot);
+    int expiries = 0;
+    once.onTimeout = [&] { ++expiries; };
+    once.start(1);
+    QVERIFY(once.isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(expiries, 1, 5000);
+    QVERIFY(!once.isActive());
+    once.start(60000);
+    once.stop();
+    QVERIFY(!once.isActive());
 }
 
 void DriverTest::packetModeSplitsAndTimesOut_data() {
@@ -306,8 +369,8 @@ void DriverTest::packetModeSplitsAndTimesOut_data() {
 void DriverTest::packetModeSplitsAndTimesOut() {
     QFETCH(int, mode);
     Pty pty;
-    TCommPortDriver d;
-    d.setPortName(pty.device());
+    ManualDriver rig(pty.device(), 1000);
+    TCommPortDriver& d = *rig.driver;
     d.setPacketSize(10);
     d.setPacketTimeout(100);
     d.setPacketMode(static_cast<TPacketMode>(mode));
@@ -317,12 +380,17 @@ void DriverTest::packetModeSplitsAndTimesOut() {
     d.OnReceiveData = [&](TCommPortDriver*, const char*, uint32_t) { rawCalled = true; };
     QVERIFY(d.OpenPort());
     pty.send("0123456789abcdefghijKLMNO");
-    QTRY_COMPARE_WITH_TIMEOUT(packets.size(), 2, 2000);
-    QCOMPARE(packets[0], QByteArray("0123456789"));
-    QCOMPARE(packets[1], QByteArray("abcdefghij"));
-    QTest::qWait(60);
-    QCOMPARE(packets.size(), 2); // the short rest waits for its time
-    QTest::qWait(250);
+    QVERIFY(waitForQueue(pty, 25));
+    rig.tick->fire();
+    QCOMPARE(packets, QList<QByteArray>({"0123456789", "abcdefghij"}));
+    // The short rest waits more than PacketTimeout from the tick that first finds it.
+    rig.tick->fire();
+    rig.now += 100;
+    rig.tick->fire();
+    QCOMPARE(packets.size(), 2);
+    QCOMPARE(pty.waiting(), 5);
+    rig.now += 1;
+    rig.tick->fire();
     if (mode == pmPass) {
         QCOMPARE(packets.size(), 3);
         QCOMPARE(packets[2], QByteArray("KLMNO"));
@@ -330,9 +398,50 @@ void DriverTest::packetModeSplitsAndTimesOut() {
         QCOMPARE(packets.size(), 2);
     }
     // Either way the rest has left the queue.
+    QCOMPARE(pty.waiting(), 0);
     pty.send("0123456789");
-    QTRY_COMPARE_WITH_TIMEOUT(packets.last(), QByteArray("0123456789"), 2000);
+    QVERIFY(waitForQueue(pty, 10));
+    rig.tick->fire();
+    QCOMPARE(packets.last(), QByteArray("0123456789"));
     QVERIFY(!rawCalled);
+}
+
+void DriverTest::wholePacketsMoveTheShortPacketsStart_data() {
+    QTest::addColumn<uint>("start");
+    QTest::newRow("tick 1000") << 1000u;
+    QTest::newRow("tick count wraps") << 0xFFFFFFF0u;
+}
+
+// Each whole packet taken moves the start of the waiting rest on by its line time,
+// 12 x 10 000 / 9600 = 12.5 ms, rounded half to even: 12.
+void DriverTest::wholePacketsMoveTheShortPacketsStart() {
+    QFETCH(uint, start);
+    Pty pty;
+    ManualDriver rig(pty.device(), start);
+    TCommPortDriver& d = *rig.driver;
+    d.setPacketSize(12);
+    d.setPacketTimeout(100);
+    d.setPacketMode(pmPass);
+    QList<QByteArray> packets;
+    d.OnReceivePacket = [&](TCommPortDriver*, const char* data, uint32_t size) {
+        packets.append(QByteArray(data, size));
+    };
+    QVERIFY(d.OpenPort());
+    pty.send("ABCDEF");
+    QVERIFY(waitForQueue(pty, 6));
+    rig.tick->fire(); // the start of the rest: start
+    pty.send("ghijklmnopqrstuvwxyz");
+    QVERIFY(waitForQueue(pty, 26));
+    rig.now += 50;
+    rig.tick->fire(); // two packets: the rest now counts from start + 24
+    QCOMPARE(packets, QList<QByteArray>({"ABCDEFghijkl", "mnopqrstuvwx"}));
+    rig.now = start + 124;
+    rig.tick->fire();
+    QCOMPARE(packets.size(), 2);
+    rig.now = start + 125;
+    rig.tick->fire();
+    QCOMPARE(packets.size(), 3);
+    QCOMPARE(packets[2], QByteArray("yz"));
 }
 
 void DriverTest::deviceNamesMapThroughSettings() {
