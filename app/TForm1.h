@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Dialogs.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 #include "db/DbfTable.h"
 #include "db/views/LayoutStore.h"
 #include "image/MemoryImage.h"

@@ -4,6 +4,7 @@
 #include "TestTables.h"
 #include "app/Program.h"
 #include "app/TForm1.h"
+#include "core/SettingsIdentity.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,14 +54,11 @@ struct AppFixture {
 
 // Values read and written straight in the settings store.
 inline QVariant storedValue(const QString& name) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
-    return s.value(name);
+    return ProgramSettings().value(name);
 }
 
 inline void storeValue(const QString& name, const QVariant& value) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
+    ProgramSettings s;
     s.setValue(name, value);
     s.sync();
 }

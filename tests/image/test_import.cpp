@@ -3,7 +3,8 @@
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TestImages.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -14,8 +15,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace image;
@@ -98,22 +97,6 @@ void compareWithImage(const QString& path, const MemoryImage& image) {
         QVERIFY(t.value("COMMENT").isNull() || t.value("COMMENT").toString().isEmpty());
     }
 }
-
-// Makes every file write past limit bytes fail, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit l = m_old;
-        l.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 
@@ -223,6 +206,7 @@ private slots:
         const QByteArray before = fileBytes(path);
         {
             FileSizeLimit limit(577 + 5 * 265);
+            QVERIFY(limit.active());
             QVERIFY_THROWS_EXCEPTION(
                 KvError, Importer(table).createTable(path, imageOf(testimages::sequence(40, kStart))));
         }
@@ -381,6 +365,7 @@ private slots:
         Importer viewed(table, {{}, [&] { calls << "hide"; }, [&] { calls << "show"; }});
         try {
             FileSizeLimit limit(before.size() + 3 * 265);
+            QVERIFY(limit.active());
             viewed.append(imageOf(testimages::sequence(40, kStart.addDays(1))));
             QFAIL("the append reported success");
         } catch (const KvError& e) {
