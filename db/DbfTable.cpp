@@ -221,6 +221,7 @@ void DbfTable::changeBeside(const std::function<void()>& change) {
         return;
     }
     d->postPending();
+    const int keep = d->cur;
     d->beside = std::make_unique<Replacement>(d->path);
     try {
         std::vector<char> chunk(1 << 20);
@@ -240,6 +241,7 @@ void DbfTable::changeBeside(const std::function<void()>& change) {
         if (d->open) {
             cancel();
             d->beside.reset();
+            d->cur = keep;
             try {
                 refresh(); // from the old file, never touched
             } catch (const std::exception&) {

@@ -282,14 +282,15 @@ ImportResult Importer::append(const MemoryImage& image) {
             // the table closed, and opening it is the last try.
             if (!m_table.isOpen())
                 MeasurementTable::open(m_table, path, access);
+            m_table.first();
             restoreFilter();
         } catch (const KvError& again) {
             throw KvError(message + QLatin1Char('\n') + again.message());
         }
         throw KvError(message + QStringLiteral("\nТаблица осталась прежней."));
     }
-    restoreFilter();
     m_table.first();
+    restoreFilter();
     return result;
 }
 

@@ -1,9 +1,11 @@
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/RenameWatch.h"
 #include "tests/support/TestImages.h"
 
 #include <QDir>
@@ -96,6 +98,17 @@ void compareWithImage(const QString& path, const MemoryImage& image) {
         QVERIFY(sameStored(t.value("DT"), d.DT ? std::optional<double>(*d.DT) : std::nullopt));
         QVERIFY(t.value("COMMENT").isNull() || t.value("COMMENT").toString().isEmpty());
     }
+}
+
+// Another writer of this process; open-file-description locks refuse it just as another program.
+bool secondWriterRefused(const QString& path) {
+    DbfTable second;
+    try {
+        second.open(path);
+    } catch (const KvError&) {
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -195,6 +208,49 @@ private slots:
         QCOMPARE(importer.append(imageOf(testimages::sequence(5, kStart))).added, 1);
         QCOMPARE(table.physicalCount(), 3);
         QCOMPARE(table.recordCount(), 3);
+    }
+
+    // At the moment the new table takes the place of the old one, the new file is locked already
+    // and, on an append, the old one still is: no other writer can come in between.
+    void importHoldsTheTableWhileItsNewFileTakesItsPlace_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("create over an old table")
+            << QStringLiteral("create") << QStringLiteral("old free, new locked");
+        QTest::newRow("append") << QStringLiteral("append") << QStringLiteral("old held, new locked");
+        QTest::newRow("append packing rows deleted earlier")
+            << QStringLiteral("append, pack") << QStringLiteral("old held, new locked");
+    }
+    void importHoldsTheTableWhileItsNewFileTakesItsPlace() {
+        QFETCH(QString, operation);
+        QFETCH(QString, seen);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.dbf");
+        DbfTable table;
+        Importer importer(table);
+        importer.createTable(path, imageOf(testimages::sequence(4, kStart)));
+        if (operation.contains("pack")) {
+            table.first();
+            table.deleteRecord();
+        }
+        QStringList renames;
+        {
+            RenameWatch watch([&](const QString& from, const QString& to) {
+                if (QFileInfo(to).fileName() == QLatin1String("t.dbf"))
+                    renames << QStringLiteral("%1, %2").arg(
+                        secondWriterRefused(to) ? "old held" : "old free",
+                        fileio::File::isLockedByWriter(from) ? "new locked" : "new free");
+            });
+            const MemoryImage more = imageOf(testimages::sequence(6, kStart));
+            if (operation == "create")
+                importer.createTable(path, more);
+            else
+                QCOMPARE(importer.append(more).added, 2);
+        }
+        QCOMPARE(renames, QStringList{seen});
+        QVERIFY(table.isOpen());
+        QVERIFY(secondWriterRefused(path));
+        QCOMPARE(table.recordCount(), operation == "create" ? 6 : operation.contains("pack") ? 5 : 6);
     }
 
     void createThatFailsLeavesTheOldTable() {
