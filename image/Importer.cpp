@@ -176,8 +176,7 @@ void Importer::dropSortIndex() {
         m_table.deleteIndex(QStringLiteral("db1"));
     } catch (const std::exception&) {
     }
-    // No re-read here: the table applies the new index selection itself, and the callers
-    // re-read or reopen right after.
+    // No re-read here: the table applies the new index selection itself.
 }
 
 ImportResult Importer::createTable(const QString& path, const MemoryImage& image) {
