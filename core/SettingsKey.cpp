@@ -1,8 +1,6 @@
 #include "core/SettingsKey.h"
 
-SettingsKey::SettingsKey() : m_settings(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel")) {
-    m_settings.beginGroup(QStringLiteral("1.0"));
-}
+SettingsKey::SettingsKey() = default;
 
 void SettingsKey::open() {
     if (!m_settings.isWritable())

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QSettings>
+#include "core/SettingsIdentity.h"
+
 #include <QString>
 
 #include <functional>
 #include <optional>
 
-// The program's settings: under HKEY_CURRENT_USER\Software\Morvalen\Kvarnel\1.0 on Windows,
-// elsewhere Qt's user settings file of "Morvalen"/"Kvarnel", group "1.0".
-// A store that cannot be written does not stop the program: values live on for the run, and
-// the first failure is reported once through onNotWritable.
+// The program's settings (ProgramSettings) as the window reads and writes them. A store that
+// cannot be written does not stop the program: values live on for the run, and the first
+// failure is reported once through onNotWritable.
 class SettingsKey {
 public:
     SettingsKey();
@@ -30,6 +30,6 @@ public:
 private:
     void fail();
 
-    QSettings m_settings;
+    ProgramSettings m_settings;
     bool m_failed = false;
 };

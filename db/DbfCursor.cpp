@@ -351,7 +351,7 @@ void DbfTable::Impl::postPending() {
         return;
     const int length = layout.recordLength;
     if (state == State::Edit) {
-        file.writeAt(recordOffset(editRecord), buffer.data(), length);
+        out().writeAt(recordOffset(editRecord), buffer.data(), length);
         std::memcpy(data.data() + qint64(editRecord) * length, buffer.data(), size_t(length));
         state = State::Browse;
         cur = editRecord;
@@ -362,7 +362,7 @@ void DbfTable::Impl::postPending() {
         const int r = count;
         std::vector<char> bytes(buffer);
         bytes.push_back(kEndOfFile);
-        file.writeAt(recordOffset(r), bytes.data(), qint64(bytes.size()));
+        out().writeAt(recordOffset(r), bytes.data(), qint64(bytes.size()));
         if (data.capacity() < data.size() + size_t(length))
             data.reserve(std::max(data.size() * 3 / 2, data.size() + size_t(length) * 64));
         data.insert(data.end(), buffer.begin(), buffer.end());
@@ -397,7 +397,7 @@ void DbfTable::deleteRecord() {
     if (d->cur < 0)
         throw KvError(QStringLiteral("Нет текущей записи для удаления."));
     const char mark = kDeletedMark;
-    d->file.writeAt(d->recordOffset(d->cur), &mark, 1);
+    d->out().writeAt(d->recordOffset(d->cur), &mark, 1);
     d->data[size_t(qint64(d->cur) * d->layout.recordLength)] = kDeletedMark;
     // The next visible record becomes current; after the last one, the one before it.
     const int n = int(d->visible.size());

@@ -1,7 +1,7 @@
 #include "db/DbfIndex.h"
 
+#include "core/FileLayer.h"
 #include "db/DbfCodec.h"
-#include "db/DbfFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -103,7 +103,7 @@ QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& de
 }
 
 void writeIndexFile(const QString& path, const Layout& layout, const std::vector<IndexDef>& defs) {
-    Replacement file(path);
+    fileio::Replacement file(path);
     file.write(encodeIndexFile(layout, defs));
     file.commit(false);
 }

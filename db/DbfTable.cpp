@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 using namespace dbf;
+using fileio::File;
+using fileio::Replacement;
 
 const char* DbfTable::Impl::currentRecord() const {
     if (state == State::Edit || state == State::Append)
@@ -40,7 +43,7 @@ int DbfTable::Impl::fieldNumber(const QString& name) const {
     throw KvError(QStringLiteral("В таблице нет поля «%1».").arg(name));
 }
 
-void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
+void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     const QString name = QFileInfo(tablePath).fileName();
     const qint64 size = f.size();
     QByteArray head(std::min<qint64>(size, kFixedSize), '\0');
@@ -85,7 +88,6 @@ void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
             clearIndexFlag = true;
     }
 
-    file = std::move(f);
     open = true;
     path = tablePath;
     access = how;
@@ -106,8 +108,8 @@ void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
             if (corrected) {
                 writeCount();
                 const char eof = kEndOfFile;
-                file.writeAt(recordOffset(this->count), &eof, 1);
-                file.truncate(recordOffset(this->count) + 1);
+                out().writeAt(recordOffset(this->count), &eof, 1);
+                out().truncate(recordOffset(this->count) + 1);
             }
             if (clearIndexFlag)
                 writeIndexFlag(0);
@@ -120,6 +122,7 @@ void DbfTable::Impl::load(File f, const QString& tablePath, Access how) {
 
 void DbfTable::Impl::reset() {
     open = false;
+    beside.reset();
     file.close();
     state = State::Inactive;
     data = {};
@@ -135,8 +138,8 @@ void DbfTable::Impl::reset() {
 void DbfTable::Impl::writeHeaderBytes(int offset, const char* bytes, int size) {
     char date[3];
     stampDate(date);
-    file.writeAt(1, date, 3);
-    file.writeAt(offset, bytes, size);
+    out().writeAt(1, date, 3);
+    out().writeAt(offset, bytes, size);
 }
 
 void DbfTable::Impl::writeCount() {
@@ -162,28 +165,102 @@ DbfTable::~DbfTable() {
     }
 }
 
-void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver) {
+namespace {
+
+// The bytes of a new, empty table at path; refuses a table that cannot be made there.
+QByteArray emptyTable(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver) {
     Layout layout = layoutFor(fields);
     if (!CodePage::forDriver(languageDriver))
         throw KvError(
             QStringLiteral("Таблицу нельзя создать: неизвестная кодовая страница %1.").arg(languageDriver));
-    const QString name = QFileInfo(path).fileName();
     if (File::isLockedByWriter(path))
         throw KvError(QStringLiteral("Таблица «%1» открыта для записи другой программой, заменить её нельзя.")
-                          .arg(name));
-    Replacement file(path);
+                          .arg(QFileInfo(path).fileName()));
     QByteArray bytes = buildHeader(layout, 0, 0, languageDriver);
     bytes.append(kEndOfFile);
+    return bytes;
+}
+
+} // namespace
+
+void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver) {
+    const QByteArray bytes = emptyTable(path, fields, languageDriver);
+    Replacement file(path);
     file.write(bytes);
     file.commit(false);
     // The index file of a replaced table describes records that are gone.
     QFile::remove(indexFilePath(path));
 }
 
+void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fields,
+                            std::uint8_t languageDriver, const std::function<void()>& fill) {
+    close();
+    const QByteArray bytes = emptyTable(path, fields, languageDriver);
+    d->beside = std::make_unique<Replacement>(path);
+    try {
+        d->beside->write(bytes);
+        d->load(d->out(), path, Access::Exclusive);
+        first();
+        fill();
+        d->requireOpen();
+        d->postPending();
+        d->file = d->beside->commit(true);
+        d->beside.reset();
+    } catch (...) {
+        d->reset();
+        throw;
+    }
+    QFile::remove(indexFilePath(path));
+    first();
+}
+
+void DbfTable::changeBeside(const std::function<void()>& change) {
+    d->requireWritable();
+    if (d->beside) {
+        change();
+        return;
+    }
+    d->postPending();
+    const int keep = d->cur;
+    d->beside = std::make_unique<Replacement>(d->path);
+    try {
+        std::vector<char> chunk(1 << 20);
+        const qint64 size = d->file.size();
+        for (qint64 at = 0; at < size; at += qint64(chunk.size())) {
+            const qint64 n = std::min<qint64>(qint64(chunk.size()), size - at);
+            d->file.readAt(at, chunk.data(), n);
+            d->beside->write(chunk.data(), n);
+        }
+        change();
+        d->requireOpen();
+        d->postPending();
+        // The old file keeps its lock until the new one, locked already, has taken its place.
+        d->file = d->beside->commit(true);
+        d->beside.reset();
+    } catch (...) {
+        if (d->open) {
+            cancel();
+            d->beside.reset();
+            d->cur = keep;
+            try {
+                refresh(); // from the old file, never touched
+            } catch (const std::exception&) {
+                // refresh() has closed the table; the caller sees that and the first failure.
+            }
+        }
+        throw;
+    }
+}
+
 void DbfTable::open(const QString& path, Access access) {
     close();
-    File f = access == Access::Exclusive ? File::openExclusive(path) : File::openReadOnly(path);
-    d->load(std::move(f), path, access);
+    d->file = access == Access::Exclusive ? File::openExclusive(path) : File::openReadOnly(path);
+    try {
+        d->load(d->file, path, access);
+    } catch (...) {
+        d->reset();
+        throw;
+    }
     first();
 }
 
@@ -197,7 +274,7 @@ void DbfTable::close() {
     } release{d.get()};
     d->postPending();
     if (d->access == Access::Exclusive)
-        d->file.sync();
+        d->out().sync();
 }
 
 bool DbfTable::isOpen() const {
@@ -230,9 +307,10 @@ void DbfTable::refresh() {
     d->requireOpen();
     d->postPending();
     const int keep = d->cur;
-    File f = d->access == Access::Exclusive ? std::move(d->file) : File::openReadOnly(d->path);
+    if (d->access == Access::ReadOnly)
+        d->file = File::openReadOnly(d->path);
     try {
-        d->load(std::move(f), d->path, d->access);
+        d->load(d->out(), d->path, d->access);
     } catch (...) {
         // The file went bad under us: nothing of it can be trusted any more.
         d->reset();
@@ -251,7 +329,11 @@ void DbfTable::pack() {
     for (int r = 0; r < d->count; ++r)
         live += d->record(r)[0] != kDeletedMark;
 
-    Replacement file(d->path);
+    // Inside changeBeside the packed table becomes the new file being written.
+    std::optional<Replacement> own;
+    Replacement& file = d->beside ? *d->beside : own.emplace(d->path);
+    if (d->beside)
+        file.rewind();
     file.write(buildHeader(d->layout, std::uint32_t(live), d->indexFlag, d->driver));
     std::vector<char> chunk;
     chunk.reserve(1 << 20);
@@ -267,7 +349,8 @@ void DbfTable::pack() {
     }
     chunk.push_back(kEndOfFile);
     file.write(chunk.data(), qint64(chunk.size()));
-    d->file = file.commit(true);
+    if (own)
+        d->file = own->commit(true);
 
     char* out = d->data.data();
     for (int r = 0; r < d->count; ++r) {

@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,12 @@ public:
     // languageDriver goes to header byte 29 (0xC9: Windows-1251). A failure leaves no file behind.
     static void create(const QString& path, const std::vector<DbfField>& fields,
                        std::uint8_t languageDriver = 0xC9);
+    // create() and open() in one, with the rows that fill() writes in the new file before it
+    // replaces the one at path. The table holds its write lock from the moment its file takes the
+    // place of the old one, so no other writer can come in between. When fill() or the writing
+    // fails, the old file is as it was and the table is closed.
+    void createBeside(const QString& path, const std::vector<DbfField>& fields, std::uint8_t languageDriver,
+                      const std::function<void()>& fill);
 
     // Opens the table and its production index file when byte 28 says there is one.
     // Rejects anything that is not a consistent dBase table (see the reliability notes in the
@@ -101,6 +108,14 @@ public:
                          // only drops the record not yet posted
     bool isDeleted() const;
     void pack();         // removes deleted records; written beside and renamed over the file
+
+    // Runs change() with every write of the table (pack() included) going to a copy of its file
+    // written beside it, and renames the copy over the file once change() returns: the file is
+    // never half-changed, and the table keeps its write lock from start to end, so no other writer
+    // can take the file in between. When change() or the writing fails, the file is as it was,
+    // the table is read from it again and the error goes on to the caller (should that reading
+    // fail too, the table is closed). The index file is not part of the change.
+    void changeBeside(const std::function<void()>& change);
 
     // --- filter: only "FIELD=number" (blanks allowed around the parts) ---
     void setFilter(const QString& expression); // validated when filtering is switched on

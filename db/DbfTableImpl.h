@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/FileLayer.h"
 #include "db/DbfCodec.h"
-#include "db/DbfFile.h"
 #include "db/DbfHeader.h"
 #include "db/DbfIndex.h"
 #include "db/DbfTable.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,7 +23,10 @@ struct DbfTable::Impl {
     bool open = false;
     QString path;
     Access access = Access::Exclusive;
-    dbf::File file;
+    fileio::File file;
+    // While a change is written beside the file (changeBeside, createBeside): the new file, which
+    // every write goes to; file, when open, keeps the old one locked until the rename.
+    std::unique_ptr<fileio::Replacement> beside;
     dbf::Layout layout;
     std::uint8_t driver = 0xC9;
     std::optional<dbf::CodePage> codePage;
@@ -52,7 +56,9 @@ struct DbfTable::Impl {
     int fieldNumber(const QString& name) const; // throws for a missing field
 
     void reset(); // forgets the open table, keeping the settings of the object
-    void load(dbf::File f, const QString& path, Access access);     // replaces the open table on success
+    fileio::File& out() { return beside ? beside->file() : file; } // where writes go
+    // Reads the table from source, which must be the file writes go to.
+    void load(const fileio::File& source, const QString& path, Access access);
     void writeHeaderBytes(int offset, const char* bytes, int size); // also dates the header
     void writeCount();
     void writeIndexFlag(std::uint8_t flag);

@@ -21,8 +21,15 @@ const std::vector<DbfField>& fields() {
     return list;
 }
 
+// Windows-1251 (language driver 0xC9), the code page of the program's tables.
+constexpr std::uint8_t kLanguageDriver = 0xC9;
+
 void createFile(const QString& path) {
-    DbfTable::create(path, fields(), 0xC9);
+    DbfTable::create(path, fields(), kLanguageDriver);
+}
+
+void createBeside(DbfTable& table, const QString& path, const std::function<void()>& fill) {
+    table.createBeside(path, fields(), kLanguageDriver, fill);
 }
 
 bool hasMeasurementRecord(const DbfTable& table) {

@@ -3,6 +3,8 @@
 #include "db/DbfTable.h"
 
 #include <QString>
+
+#include <functional>
 #include <vector>
 
 // The measurement record: one row of the table that holds the records of all three modes.
@@ -14,6 +16,9 @@ const std::vector<DbfField>& fields();
 
 // Creates an empty measurement table file at path, replacing an existing one (not opened).
 void createFile(const QString& path);
+// A new measurement table at path, open in table, with the rows fill() writes into it before it
+// replaces the file at path (DbfTable::createBeside).
+void createBeside(DbfTable& table, const QString& path, const std::function<void()>& fill);
 
 // Opens path into table and checks that it holds exactly this record (names, types, lengths,
 // decimals); throws KvError otherwise, leaving the table closed.

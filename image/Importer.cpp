@@ -1,24 +1,16 @@
 #include "image/Importer.h"
 
 #include "core/Error.h"
-#include "db/DbfFile.h"
+#include "core/FileLayer.h"
 #include "db/MeasurementTable.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace image {
 namespace {
@@ -127,128 +119,14 @@ std::vector<int> allRecords(const MemoryImage& image) {
     return records;
 }
 
-// A new table gets the permissions a file created here would get, or those of the table it
-// replaces, not the owner-only ones of the temporary file.
-void givePermissions(const QString& file, const QString& target) {
-    if (QFile::exists(target)) {
-        QFile::setPermissions(file, QFile::permissions(target));
-        return;
-    }
-#ifdef Q_OS_UNIX
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QFile::Permissions p;
-    const std::pair<mode_t, QFile::Permission> bits[] = {
-        {S_IRUSR, QFile::ReadOwner},  {S_IWUSR, QFile::WriteOwner}, {S_IRGRP, QFile::ReadGroup},
-        {S_IWGRP, QFile::WriteGroup}, {S_IROTH, QFile::ReadOther},  {S_IWOTH, QFile::WriteOther}};
-    for (const auto& [bit, permission] : bits)
-        if (!(mask & bit))
-            p |= permission;
-    if (p & QFile::ReadOwner)
-        p |= QFile::ReadUser;
-    if (p & QFile::WriteOwner)
-        p |= QFile::WriteUser;
-    QFile::setPermissions(file, p);
-#endif
-}
-
 QString fileName(const QString& path) {
     return QFileInfo(path).fileName();
 }
-
-QString indexFileOf(const QString& path) {
-    const QFileInfo info(path);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".mdx"));
-}
-
-// The file a path names: a table reached through a symbolic link is replaced where it lives,
-// not by a file in place of the link.
-QString fileBehind(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isSymLink()) {
-        const QString target = info.canonicalFilePath();
-        if (!target.isEmpty())
-            return target;
-    }
-    return path;
-}
-
-// A new empty file beside target with a name of its own; the caller removes it.
-QString reserveSibling(const QString& target) {
-    const QFileInfo info(target);
-    QTemporaryFile file(info.dir().filePath(info.completeBaseName() + QStringLiteral(".import-XXXXXX.dbf")));
-    file.setAutoRemove(false);
-    if (!file.open())
-        throw KvError(QStringLiteral("Не удалось создать временный файл в папке «%1»: %2")
-                          .arg(QDir::toNativeSeparators(info.absolutePath()), file.errorString()));
-    return file.fileName();
-}
-
-// from was closed by the table layer, which writes its data to the disk on closing, so the rename
-// never publishes a file whose contents a crash could still lose.
-void replaceFile(const QString& from, const QString& to) {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        // Where rename does not replace an existing file, remove it first.
-        if (!(QFile::exists(to) && QFile::remove(to) && QFile::rename(from, to)))
-            throw KvError(QStringLiteral("Не удалось заменить файл «%1».").arg(fileName(to)));
-    }
-}
-
-void copyFile(const QString& from, const QString& to) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        throw KvError(
-            QStringLiteral("Не удалось открыть файл «%1»: %2").arg(fileName(from), in.errorString()));
-    QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw KvError(
-            QStringLiteral("Не удалось создать файл «%1»: %2").arg(fileName(to), out.errorString()));
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(chunk.data(), chunk.size());
-        if (n < 0)
-            throw KvError(
-                QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(fileName(from), in.errorString()));
-        if (n == 0)
-            break;
-        if (out.write(chunk.constData(), n) != n)
-            throw KvError(
-                QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
-    }
-    if (!out.flush())
-        throw KvError(
-            QStringLiteral("Не удалось записать файл «%1»: %2").arg(fileName(to), out.errorString()));
-    out.close();
-    out.setPermissions(in.permissions());
-}
-
-// Removes the file beside the table unless it was renamed over the table.
-class Sibling {
-public:
-    explicit Sibling(QString path) : m_path(std::move(path)) {}
-    ~Sibling() {
-        if (!m_path.isEmpty())
-            QFile::remove(m_path);
-    }
-    const QString& path() const { return m_path; }
-    void release() { m_path.clear(); }
-
-private:
-    QString m_path;
-};
 
 QString messageOf(const std::exception& e) {
     if (const auto* kv = dynamic_cast<const KvError*>(&e))
         return kv->message();
     return QString::fromLocal8Bit(e.what());
-}
-
-void closeQuietly(DbfTable& table) {
-    try {
-        table.close();
-    } catch (const std::exception&) {
-        // The file is thrown away; nothing to save.
-    }
 }
 
 } // namespace
@@ -298,8 +176,7 @@ void Importer::dropSortIndex() {
         m_table.deleteIndex(MeasurementTable::kSortIndex);
     } catch (const std::exception&) {
     }
-    // No re-read here: the table applies the new index selection itself, and the callers
-    // re-read or reopen right after.
+    // No re-read here: the table applies the new index selection itself.
 }
 
 ImportResult Importer::createTable(const QString& path, const MemoryImage& image) {
@@ -307,35 +184,22 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
     dropSortIndex();
     // Renaming over a table that another instance holds would leave that instance writing into
     // a file nobody sees any more.
-    if (dbf::File::isLockedByWriter(path))
+    if (fileio::File::isLockedByWriter(path))
         throw KvError(
             QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(fileName(path)));
 
     ImportResult result;
-    const QString file = fileBehind(path);
-    Sibling sibling(reserveSibling(file));
-    {
-        DbfTable work;
-        try {
-            MeasurementTable::createFile(sibling.path());
-            MeasurementTable::open(work, sibling.path());
+    try {
+        MeasurementTable::createBeside(m_table, path, [&] {
             result.storedCount = image.storedCount();
             result.recordCount = image.recordCount();
-            writeRows(work, image, allRecords(image), result);
-            work.close();
-            givePermissions(sibling.path(), file);
-            replaceFile(sibling.path(), file);
-            sibling.release();
-        } catch (const std::exception& e) {
-            closeQuietly(work);
-            throw KvError(QStringLiteral("Таблица «%1» не создана: %2").arg(fileName(path), messageOf(e)));
-        }
+            writeRows(m_table, image, allRecords(image), result);
+        });
+    } catch (const std::exception& e) {
+        throw KvError(QStringLiteral("Таблица «%1» не создана: %2").arg(fileName(path), messageOf(e)));
     }
-    // The index file of the table just replaced belongs to no table any more.
-    QFile::remove(indexFileOf(path));
     result.added = result.recordCount;
 
-    MeasurementTable::open(m_table, path);
     try {
         m_table.selectIndex(QString());
     } catch (const std::exception&) {
@@ -378,9 +242,7 @@ ImportResult Importer::append(const MemoryImage& image) {
         }
     } showViews{m_hooks};
 
-    // Reopening has just read the file: no further re-read is needed for the filter to apply.
-    auto reopen = [&] {
-        MeasurementTable::open(m_table, path, access);
+    const auto restoreFilter = [&] {
         m_table.setFilter(savedFilter);
         m_table.setFiltered(!savedFilter.trimmed().isEmpty());
     };
@@ -398,42 +260,36 @@ ImportResult Importer::append(const MemoryImage& image) {
     result.dropped = result.recordCount - int(kept.size());
     result.added = int(kept.size());
 
+    // The table keeps its lock throughout: rows deleted earlier are packed away, written beside
+    // the table like the new rows, and the new file takes the place of the old one in one rename.
     try {
         if (kept.empty()) {
-            // Nothing is written; packing is itself written beside and renamed over the table.
             if (m_table.physicalCount() > m_table.recordCount())
                 m_table.pack();
-            m_table.close();
         } else {
-            m_table.close();
-            const QString file = fileBehind(path);
-            Sibling sibling(reserveSibling(file));
-            copyFile(file, sibling.path());
-            DbfTable work;
-            try {
-                MeasurementTable::open(work, sibling.path());
-                writeRows(work, image, kept, result);
-                if (work.physicalCount() > work.recordCount())
-                    work.pack();
-                work.close();
-            } catch (...) {
-                closeQuietly(work);
-                throw;
-            }
-            replaceFile(sibling.path(), file);
-            sibling.release();
+            m_table.changeBeside([&] {
+                writeRows(m_table, image, kept, result);
+                if (m_table.physicalCount() > m_table.recordCount())
+                    m_table.pack();
+            });
         }
     } catch (const std::exception& e) {
         const QString message =
             QStringLiteral("Записи не добавлены в таблицу «%1»: %2").arg(fileName(path), messageOf(e));
         try {
-            reopen();
+            // The table layer has read the untouched file again; only when that failed too is
+            // the table closed, and opening it is the last try.
+            if (!m_table.isOpen())
+                MeasurementTable::open(m_table, path, access);
+            m_table.first();
+            restoreFilter();
         } catch (const KvError& again) {
             throw KvError(message + QLatin1Char('\n') + again.message());
         }
         throw KvError(message + QStringLiteral("\nТаблица осталась прежней."));
     }
-    reopen();
+    m_table.first();
+    restoreFilter();
     return result;
 }
 

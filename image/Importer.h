@@ -65,9 +65,10 @@ public:
     // image that are later (is_later) than the table's last row in physical order, whatever its
     // mode, are appended in image order; the others are dropped (counted in dropped, never
     // written, which leaves the table the append-then-delete of the original routine would). Rows
-    // deleted earlier are packed away, the table is closed and reopened, and the filter text it
-    // had is put back and switched on. The caller shows addedMessage() and notices(), then saves
-    // (Save_DB). On failure the table is reopened as it was, with its filter, and KvError says why.
+    // deleted earlier are packed away, and the filter text the table had is put back and switched
+    // on. The table stays open and keeps its write lock all along, so no other program can take
+    // it meanwhile. The caller shows addedMessage() and notices(), then saves (Save_DB). On
+    // failure the table is as it was, with its filter, and KvError says why.
     ImportResult append(const MemoryImage& image);
 
 private:

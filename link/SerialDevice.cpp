@@ -1,6 +1,6 @@
 #include "link/SerialDevice.h"
 
-#include <QSettings>
+#include "core/SettingsIdentity.h"
 
 #include <cerrno>
 #include <ctime>
@@ -45,9 +45,7 @@ bool noModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 bool OpenFailure::permissionDenied() const { return error == EACCES || error == EPERM; }
 
 QString portSetting(const QString& key) {
-    QSettings settings(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    settings.beginGroup(QStringLiteral("1.0"));
-    return settings.value(key).toString();
+    return ProgramSettings().value(key).toString();
 }
 
 SerialDevice::~SerialDevice() { close(); }

@@ -90,8 +90,7 @@ private:
     OpenFailure m_failure;
 };
 
-// The settings store that the program shares with the window: organisation "Morvalen",
-// application "Kvarnel", group "1.0".
+// A value of the settings store that the program shares with the window (ProgramSettings).
 QString portSetting(const QString& key);
 
 } // namespace serial

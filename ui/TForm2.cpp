@@ -1,5 +1,7 @@
 #include "ui/TForm2.h"
 
+#include "core/FileLayer.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -10,7 +12,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -195,15 +196,11 @@ void TForm2::saveBinary() {
     SaveDialog1->setDefaultSuffix(QStringLiteral("bin"));
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
-    const QString path = SaveDialog1->selectedFiles().constFirst();
-    QSaveFile file(path);
-    // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
-    const QByteArray& image = protocol().image();
-    if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.flush() && file.commit())
-        return;
-    // The download itself succeeded; only the copy on disk is missing.
-    QMessageBox::critical(
-        this, QStringLiteral("Ошибка"),
-        QStringLiteral("Не удалось записать файл %1: %2\nДанные прибора приняты, файл не создан.")
-            .arg(path, file.errorString()));
+    try {
+        fileio::saveAtomically(SaveDialog1->selectedFiles().constFirst(), protocol().image());
+    } catch (const KvError& e) {
+        // The download itself succeeded; only the copy on disk is missing.
+        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                              e.message() + QStringLiteral("\nДанные прибора приняты, файл не создан."));
+    }
 }

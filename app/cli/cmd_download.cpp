@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "link/DownloadLink.h"
 
 #include "db/DbfTable.h"
@@ -10,7 +11,6 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstring>
@@ -137,11 +137,10 @@ int download(const QStringList& args) {
     // The .bin is a copy on the side: its failure is reported, the import still runs.
     bool binFailed = false;
     if (!binPath.isEmpty()) {
-        QSaveFile file(binPath);
-        // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
-        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
-              file.commit())) {
-            err << QStringLiteral("Не удалось записать файл %1: %2").arg(binPath, file.errorString()) << '\n';
+        try {
+            fileio::saveAtomically(binPath, bytes);
+        } catch (const KvError& e) {
+            err << e.message() << '\n';
             binFailed = true;
         }
     }

@@ -3,7 +3,7 @@
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

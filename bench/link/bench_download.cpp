@@ -1,12 +1,12 @@
 // A full dump through the simulated instrument at the real line's pace: the time from showing
 // the download dialog to its OK, against the line's own time of 15 134 characters x 11 bits at
 // 9600 bit/s.
+#include "core/SettingsIdentity.h"
 #include "ui/TForm2.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -28,9 +28,9 @@ int main(int argc, char** argv) {
     }
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     {
-        QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-        s.setValue(QStringLiteral("1.0/COM1"), device);
-        s.setValue(QStringLiteral("1.0/COM2"), QStringLiteral("/nonexistent"));
+        ProgramSettings s;
+        s.setValue(QStringLiteral("COM1"), device);
+        s.setValue(QStringLiteral("COM2"), QStringLiteral("/nonexistent"));
     }
 
     TForm2 dialog;

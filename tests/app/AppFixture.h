@@ -2,6 +2,7 @@
 
 #include "ModalAnswer.h"
 #include "TestTables.h"
+#include "core/SettingsIdentity.h"
 #include "ui/Program.h"
 #include "ui/TForm1.h"
 
@@ -53,14 +54,11 @@ struct AppFixture {
 
 // Values read and written straight in the settings store.
 inline QVariant storedValue(const QString& name) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
-    return s.value(name);
+    return ProgramSettings().value(name);
 }
 
 inline void storeValue(const QString& name, const QVariant& value) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
+    ProgramSettings s;
     s.setValue(name, value);
     s.sync();
 }

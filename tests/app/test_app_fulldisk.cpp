@@ -4,7 +4,7 @@
 #include "tests/support/FileSizeLimit.h"
 
 #include "grid/ui/DBGridPro.h"
-#include "image/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include <QDir>
 #include <QTabWidget>

@@ -2,14 +2,13 @@
 #include "DbTestSupport.h"
 
 #include "core/Error.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -548,20 +547,16 @@ private slots:
         t.deleteRecord();
         const QByteArray before = fileBytes(p);
         // A file size limit stands in for a full disk (root ignores permissions, not this).
-        struct rlimit old {};
-        getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit small = old;
-        small.rlim_cur = 4096;
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &small);
         bool refused = false;
-        try {
-            t.pack();
-        } catch (const KvError&) {
-            refused = true;
+        {
+            FileSizeLimit full(4096);
+            QVERIFY(full.active());
+            try {
+                t.pack();
+            } catch (const KvError&) {
+                refused = true;
+            }
         }
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
         QVERIFY(refused);
         QCOMPARE(fileBytes(p), before);
         QVERIFY(QDir(m_dir.path())

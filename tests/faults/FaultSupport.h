@@ -1,18 +1,18 @@
 #pragma once
 
 #include "core/Error.h"
+#include "core/SettingsIdentity.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
 #include "tests/link/Simulator.h"
+#include "tests/support/TestImages.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
 #include <QStringList>
 
 // Running the program as the user would, under a file size limit, and reading tables back.
@@ -113,8 +113,7 @@ inline void makeTable(const QString& path, int count, const QDateTime& start) {
 
 // Points "\\.\COM1" at a device in the settings store the program reads.
 inline void mapCom1(const QString& device) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
+    ProgramSettings s;
     s.setValue(QStringLiteral("COM1"), device);
     s.setValue(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
     s.sync();

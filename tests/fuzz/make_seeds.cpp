@@ -7,10 +7,10 @@
 #include "grid/ColumnLayoutText.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
 #include "link/DownloadProtocol.h"
 #include "link/sim/ImageGenerator.h"
 #include "report/PreparedReport.h"
+#include "tests/support/TestImages.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,9 +1,12 @@
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/RenameWatch.h"
+#include "tests/support/TestImages.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -14,8 +17,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace image;
@@ -99,21 +100,16 @@ void compareWithImage(const QString& path, const MemoryImage& image) {
     }
 }
 
-// Makes every file write past limit bytes fail, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit l = m_old;
-        l.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &l);
+// Another writer of this process; open-file-description locks refuse it just as another program.
+bool secondWriterRefused(const QString& path) {
+    DbfTable second;
+    try {
+        second.open(path);
+    } catch (const KvError&) {
+        return true;
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
+    return false;
+}
 
 } // namespace
 
@@ -214,6 +210,49 @@ private slots:
         QCOMPARE(table.recordCount(), 3);
     }
 
+    // At the moment the new table takes the place of the old one, the new file is locked already
+    // and, on an append, the old one still is: no other writer can come in between.
+    void importHoldsTheTableWhileItsNewFileTakesItsPlace_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("create over an old table")
+            << QStringLiteral("create") << QStringLiteral("old free, new locked");
+        QTest::newRow("append") << QStringLiteral("append") << QStringLiteral("old held, new locked");
+        QTest::newRow("append packing rows deleted earlier")
+            << QStringLiteral("append, pack") << QStringLiteral("old held, new locked");
+    }
+    void importHoldsTheTableWhileItsNewFileTakesItsPlace() {
+        QFETCH(QString, operation);
+        QFETCH(QString, seen);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.dbf");
+        DbfTable table;
+        Importer importer(table);
+        importer.createTable(path, imageOf(testimages::sequence(4, kStart)));
+        if (operation.contains("pack")) {
+            table.first();
+            table.deleteRecord();
+        }
+        QStringList renames;
+        {
+            RenameWatch watch([&](const QString& from, const QString& to) {
+                if (QFileInfo(to).fileName() == QLatin1String("t.dbf"))
+                    renames << QStringLiteral("%1, %2").arg(
+                        secondWriterRefused(to) ? "old held" : "old free",
+                        fileio::File::isLockedByWriter(from) ? "new locked" : "new free");
+            });
+            const MemoryImage more = imageOf(testimages::sequence(6, kStart));
+            if (operation == "create")
+                importer.createTable(path, more);
+            else
+                QCOMPARE(importer.append(more).added, 2);
+        }
+        QCOMPARE(renames, QStringList{seen});
+        QVERIFY(table.isOpen());
+        QVERIFY(secondWriterRefused(path));
+        QCOMPARE(table.recordCount(), operation == "create" ? 6 : operation.contains("pack") ? 5 : 6);
+    }
+
     void createThatFailsLeavesTheOldTable() {
         QTemporaryDir dir;
         const QString path = dir.filePath("t.dbf");
@@ -223,6 +262,7 @@ private slots:
         const QByteArray before = fileBytes(path);
         {
             FileSizeLimit limit(577 + 5 * 265);
+            QVERIFY(limit.active());
             QVERIFY_THROWS_EXCEPTION(
                 KvError, Importer(table).createTable(path, imageOf(testimages::sequence(40, kStart))));
         }
@@ -381,6 +421,7 @@ private slots:
         Importer viewed(table, {{}, [&] { calls << "hide"; }, [&] { calls << "show"; }});
         try {
             FileSizeLimit limit(before.size() + 3 * 265);
+            QVERIFY(limit.active());
             viewed.append(imageOf(testimages::sequence(40, kStart.addDays(1))));
             QFAIL("the append reported success");
         } catch (const KvError& e) {

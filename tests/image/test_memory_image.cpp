@@ -1,6 +1,6 @@
 #include "core/Error.h"
 #include "image/MemoryImage.h"
-#include "image/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/SettingsIdentity.h"
+
 #include <QProcess>
-#include <QSettings>
 #include <QStringList>
 
 // The simulated instrument as a child process; device() is its pseudo-terminal.
@@ -33,8 +34,7 @@ private:
 
 // Points "\\.\COMn" at a device, in the settings store the program reads.
 inline void mapPort(const QString& key, const QString& device) {
-    QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-    s.beginGroup(QStringLiteral("1.0"));
+    ProgramSettings s;
     if (device.isEmpty())
         s.remove(key);
     else

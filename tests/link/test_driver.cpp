@@ -1,10 +1,10 @@
 #include "ManualTimer.h"
 #include "Pty.h"
 
+#include "core/SettingsIdentity.h"
 #include "link/CommPortDriver.h"
 #include "link/DownloadLink.h"
 
-#include <QSettings>
 #include <QtTest>
 
 #include <termios.h>
@@ -446,8 +446,7 @@ void DriverTest::wholePacketsMoveTheShortPacketsStart() {
 
 void DriverTest::deviceNamesMapThroughSettings() {
     {
-        QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-        s.beginGroup(QStringLiteral("1.0"));
+        ProgramSettings s;
         s.setValue(QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB7"));
         s.remove(QStringLiteral("COM2"));
     }
@@ -458,8 +457,8 @@ void DriverTest::deviceNamesMapThroughSettings() {
     // The mapping is looked up at open time, on the name the protocol keeps.
     Pty pty;
     {
-        QSettings s(QStringLiteral("Morvalen"), QStringLiteral("Kvarnel"));
-        s.setValue(QStringLiteral("1.0/COM1"), pty.device());
+        ProgramSettings s;
+        s.setValue(QStringLiteral("COM1"), pty.device());
     }
     TCommPortDriver d;
     d.setPortName(QStringLiteral("\\\\.\\COM1"));

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-// Builds memory images as the instrument would send them, for tests and for the instrument
-// simulator. Not used by the program's own commands.
+// Builds memory images as the instrument would send them, for the tests, the fuzz seeds and the
+// benchmarks (library kv_test_images); no part of the program.
 namespace image::testimages {
 
 // One record as the instrument stores it. The defaults make a valid operative record.

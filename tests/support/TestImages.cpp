@@ -1,4 +1,4 @@
-#include "image/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include "core/Error.h"
 #include "image/MemoryImage.h"

@@ -1,7 +1,6 @@
-#include "db/DbfFile.h"
+#include "core/FileLayer.h"
 
-#include "core/Error.h"
-
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace dbf {
+namespace fileio {
 namespace {
 
 bool lockForWriting(int fd) {
@@ -36,7 +35,27 @@ int openFile(const QString& path, int flags) {
 }
 
 [[noreturn]] void fail(const QString& what, const QString& path, int error) {
-    throw KvError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), systemError(error)));
+    throw FileError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), systemError(error)), error);
+}
+
+// The file a path names: a file reached through a symbolic link is replaced where it lives, not
+// by a file in place of the link.
+QString fileBehind(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString target = info.canonicalFilePath();
+        if (!target.isEmpty())
+            return target;
+    }
+    return path;
+}
+
+void syncFolderOf(const QString& path) {
+    int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
 }
 
 } // namespace
@@ -158,67 +177,78 @@ void File::close() {
 }
 
 Replacement::Replacement(const QString& target) : m_target(target) {
-    QFileInfo info(target);
+    const QString file = fileBehind(target);
+    QFileInfo info(file);
     m_tempName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                                    QStringLiteral(".XXXXXX"));
-    m_fd = ::mkstemp(m_tempName.data());
-    if (m_fd < 0)
+    const int fd = ::mkstemp(m_tempName.data());
+    if (fd < 0)
         fail(QStringLiteral("Не удалось записать файл"), target, errno);
-    ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    m_file = File(fd, target);
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     struct stat st {};
     mode_t mode = 0666;
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0)
+    if (::stat(QFile::encodeName(file).constData(), &st) == 0)
         mode = st.st_mode & 07777;
     else {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode &= ~mask;
     }
-    ::fchmod(m_fd, mode);
+    ::fchmod(fd, mode);
 }
 
 Replacement::~Replacement() {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_file.close();
     if (!m_done)
         ::unlink(m_tempName.constData());
 }
 
 void Replacement::write(const char* data, qint64 size) {
-    while (size > 0) {
-        ssize_t n = ::write(m_fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail(QStringLiteral("Не удалось записать файл"), m_target, n < 0 ? errno : ENOSPC);
-        data += n;
-        size -= n;
-    }
+    m_file.writeAt(m_end, data, size);
+    m_end += size;
+}
+
+void Replacement::rewind() {
+    m_file.truncate(0);
+    m_end = 0;
 }
 
 File Replacement::commit(bool keepLocked) {
-    if (::fsync(m_fd) != 0)
-        fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
-    if (keepLocked && !lockForWriting(m_fd))
+    m_file.sync();
+    if (keepLocked && !lockForWriting(m_file.m_fd))
         fail(QStringLiteral("Не удалось захватить файл"), m_target, errno);
-    if (::rename(m_tempName.constData(), QFile::encodeName(m_target).constData()) != 0)
+    const QString file = fileBehind(m_target);
+    if (::rename(m_tempName.constData(), QFile::encodeName(file).constData()) != 0)
         fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
     m_done = true;
     // The rename itself must reach the disk too.
-    int dir =
-        ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    int fd = m_fd;
-    m_fd = -1;
+    syncFolderOf(file);
     if (!keepLocked) {
-        ::close(fd);
+        m_file.close();
         return File();
     }
-    return File(fd, m_target);
+    return std::move(m_file);
 }
 
-} // namespace dbf
+void saveAtomically(const QString& path, const QByteArray& bytes) {
+    const auto refuse = [&path](const QString& reason) {
+        throw KvError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, reason));
+    };
+    // Qt's own wording of these refusals, which its translation puts in the program's language.
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isWritable())
+        refuse(QCoreApplication::translate("QSaveFile", "Existing file %1 is not writable").arg(path));
+    if (existing.isDir())
+        refuse(QCoreApplication::translate("QSaveFile", "Filename refers to a directory"));
+    try {
+        Replacement file(path);
+        file.write(bytes);
+        file.commit(false);
+    } catch (const FileError& e) {
+        refuse(qt_error_string(e.error()));
+    }
+}
+
+} // namespace fileio

@@ -1,12 +1,26 @@
 #pragma once
 
+#include "core/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
-// POSIX file access for the table layer. Locks are open-file-description locks (F_OFD_SETLK), so
-// two DbfTable objects of one process exclude each other just as two processes do, and closing
-// some other descriptor of the same file never drops our lock.
-namespace dbf {
+// POSIX file access for the files the program writes: the tables, their index files and the
+// memory images. Locks are open-file-description locks (F_OFD_SETLK), so two tables of one process
+// exclude each other just as two processes do, and closing some other descriptor of the same file
+// never drops our lock.
+namespace fileio {
+
+// A failure of the system under the file layer. The message is for the user; the error number
+// lets a caller word the reason in its own way.
+class FileError : public KvError {
+public:
+    FileError(const QString& message, int error) : KvError(message), m_error(error) {}
+    int error() const { return m_error; }
+
+private:
+    int m_error;
+};
 
 class File {
 public:
@@ -44,6 +58,8 @@ private:
 
 // A file written beside its target and renamed over it once complete and on disk, so that the
 // target is never half-written. Abandoned (destroyed uncommitted), it leaves no trace.
+// A target reached through a symbolic link is replaced where it lives, the link stays; the new
+// file gets the permissions of the file it replaces, or the usual ones when there is none.
 class Replacement {
 public:
     explicit Replacement(const QString& target);
@@ -51,8 +67,14 @@ public:
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
+    // Appends to what was written so far.
     void write(const char* data, qint64 size);
     void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
+    // Starts the new file again from nothing.
+    void rewind();
+    // The new file itself, for writing and reading at offsets; its errors name the target.
+    File& file() { return m_file; }
+
     // Flushes to disk and renames over the target. With keepLocked the file stays open with the
     // write lock taken before the rename, so the target is never unlocked in between.
     File commit(bool keepLocked);
@@ -60,10 +82,18 @@ public:
 private:
     QString m_target;
     QByteArray m_tempName;
-    int m_fd = -1;
+    File m_file;
+    qint64 m_end = 0;
     bool m_done = false;
 };
 
+// Replaces the file at path by bytes, whole or not at all: written beside, flushed, renamed over
+// it. On failure the old file is as it was and KvError says "Не удалось записать файл <path>:
+// <reason>", with the system's reason in the program's language where Qt translates it. Like
+// every save of the program it refuses to replace a folder or a file that may not be written.
+void saveAtomically(const QString& path, const QByteArray& bytes);
+
+// The system's text for an error number, as the table layer words it.
 QString systemError(int error);
 
-} // namespace dbf
+} // namespace fileio
