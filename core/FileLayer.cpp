@@ -232,9 +232,11 @@ File Replacement::commit(bool keepLocked) {
     return std::move(m_file);
 }
 
-void saveAtomically(const QString& path, const QByteArray& bytes) {
-    const auto refuse = [&path](const QString& reason) {
-        throw KvError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, reason));
+void saveAtomically(const QString& path, const QByteArray& bytes, const QString& failureText) {
+    const auto refuse = [&](const QString& reason) {
+        const QString text =
+            failureText.isEmpty() ? QStringLiteral("Не удалось записать файл %1: %2") : failureText;
+        throw KvError(text.arg(path, reason));
     };
     // Qt's own wording of these refusals, which its translation puts in the program's language.
     const QFileInfo existing(path);

@@ -91,7 +91,9 @@ private:
 // it. On failure the old file is as it was and KvError says "Не удалось записать файл <path>:
 // <reason>", with the system's reason in the program's language where Qt translates it. Like
 // every save of the program it refuses to replace a folder or a file that may not be written.
-void saveAtomically(const QString& path, const QByteArray& bytes);
+// A caller that words the failure its own way gives failureText with %1 for the path and %2 for
+// the reason.
+void saveAtomically(const QString& path, const QByteArray& bytes, const QString& failureText = {});
 
 // The system's text for an error number, as the table layer words it.
 QString systemError(int error);

@@ -1,9 +1,10 @@
 #include "report/PreparedReport.h"
 
+#include "core/FileLayer.h"
+
 #include "core/Error.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <array>
@@ -237,11 +238,7 @@ PreparedReport PreparedReport::deserialize(const QByteArray& data) {
 }
 
 void PreparedReport::saveFile(const QString& path) const {
-    QSaveFile f(path);
-    const QByteArray data = serialize();
-    // The explicit flush: QSaveFile::commit ignores a failure of its last flush (full disk).
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush() || !f.commit())
-        throw KvError(QStringLiteral("Не удалось записать файл отчёта «%1»: %2").arg(path, f.errorString()));
+    fileio::saveAtomically(path, serialize(), QStringLiteral("Не удалось записать файл отчёта «%1»: %2"));
 }
 
 PreparedReport PreparedReport::loadFile(const QString& path) {

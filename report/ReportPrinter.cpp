@@ -1,11 +1,12 @@
 #include "report/ReportPrinter.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 
+#include <QBuffer>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace report {
 
@@ -90,21 +91,18 @@ void printReport(const PreparedReport& report, QPagedPaintDevice& device, const 
 }
 
 void writePdf(const PreparedReport& report, const QString& path, const PrintJob& job) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw KvError(QStringLiteral("Не удалось создать файл «%1»: %2").arg(path, file.errorString()));
+    // The document is made in memory and saved whole: a failed save leaves the old file as it was.
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&document);
         pdf.setResolution(600);
         pdf.setCreator(QStringLiteral("Кварнел-ЛД5"));
         pdf.setTitle(QStringLiteral("Кварнел-ЛД5"));
         pdf.setPageLayout(pageLayoutOf(report));
         printReport(report, pdf, job);
     }
-    // QSaveFile::commit does not look at the outcome of its last flush: a full disk would give a
-    // short file reported as written.
-    if (!file.flush() || !file.commit())
-        throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
+    fileio::saveAtomically(path, document.data(), QStringLiteral("Не удалось записать файл «%1»: %2"));
 }
 
 } // namespace report

@@ -1,6 +1,7 @@
 #include "MemorySource.h"
 #include "PdfText.h"
 
+#include "FileSizeLimit.h"
 #include "core/Error.h"
 #include "report/DisplayFormat.h"
 #include "report/Expression.h"
@@ -123,6 +124,7 @@ private slots:
     void printSequence_data();
     void printSequence();
     void pdfHoldsChosenPagesAndCopies();
+    void savesOnAFullDiskKeepTheOldFile();
     void findWalksItemsInOrderAndWraps();
 };
 
@@ -480,6 +482,44 @@ void ReportEngineTest::pdfHoldsChosenPagesAndCopies() {
     QVERIFY(!pages[1].contains(QStringLiteral("Титул")));
     QVERIFY(pages[1].contains(QStringLiteral("Номер")));
     QVERIFY_THROWS_EXCEPTION(KvError, writePdf(rep, pdf, PrintJob{{4}, 1, true}));
+}
+
+// A PDF and a saved report are written whole or not at all: the file of an earlier save stays.
+void ReportEngineTest::savesOnAFullDiskKeepTheOldFile() {
+    auto source = sampleRows(70);
+    const PreparedReport rep = prepareReport(sampleTemplate(), source);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    const QString saved = dir.filePath(QStringLiteral("out.frp"));
+    QFile old(pdf);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the earlier file");
+    old.close();
+    QVERIFY(QFile::copy(pdf, saved));
+
+    FileSizeLimit full(64);
+    QVERIFY(full.active());
+    try {
+        writePdf(rep, pdf);
+        QFAIL("a PDF larger than the disk was reported as written");
+    } catch (const KvError& e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("Не удалось записать файл «%1»: ").arg(pdf)),
+                 qPrintable(e.message()));
+    }
+    try {
+        rep.saveFile(saved);
+        QFAIL("a report larger than the disk was reported as saved");
+    } catch (const KvError& e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("Не удалось записать файл отчёта «%1»: ").arg(saved)),
+                 qPrintable(e.message()));
+    }
+    full.lift();
+    for (const QString& path : {pdf, saved}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("the earlier file"));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // nothing left beside
 }
 
 void ReportEngineTest::findWalksItemsInOrderAndWraps() {
