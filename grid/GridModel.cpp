@@ -1,5 +1,6 @@
 #include "grid/GridModel.h"
 
+#include "core/Decimal.h"
 #include "core/Error.h"
 #include "grid/GridDataLink.h"
 #include "grid/NumberPattern.h"
@@ -7,9 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -43,7 +42,9 @@ void GridModel::setLink(GridDataLink* link) {
     resetFromLink();
 }
 
-bool GridModel::linkActive() const { return m_link && m_link->isActive(); }
+bool GridModel::linkActive() const {
+    return m_link && m_link->isActive();
+}
 
 void GridModel::setColumns(std::vector<GridColumn> columns) {
     beginResetModel();
@@ -161,8 +162,9 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 }
 
 bool GridModel::editable(const QModelIndex& index) const {
-    return index.isValid() && validColumn(index.column()) && linkActive() && !m_columns[index.column()].readOnly &&
-           m_fields[index.column()] >= 0 && index.row() < m_link->rowCount();
+    return index.isValid() && validColumn(index.column()) && linkActive() &&
+           !m_columns[index.column()].readOnly && m_fields[index.column()] >= 0 &&
+           index.row() < m_link->rowCount();
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
@@ -182,7 +184,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     QVariant stored;
     if (!typed.trimmed().isEmpty()) {
         if (m_link->fieldType(field) == GridDataLink::FieldType::Number) {
-            const auto number = parseDecimal(typed);
+            const auto number = decimal::read(typed);
             if (!number || !std::isfinite(*number)) {
                 if (m_onError)
                     m_onError(QStringLiteral("'%1' - недопустимое число").arg(typed.trimmed()));

@@ -1,6 +1,6 @@
 #include "output/xls/WorkbookTables.h"
 
-#include "output/xls/Cp1251Table.h"
+#include "core/Cp1251.h"
 
 #include <algorithm>
 
@@ -114,7 +114,7 @@ WorkbookTables::WorkbookTables(const TvteXLSWorkbook& workbook) : m_palette(defa
                 const QByteArray text = range.Value().toText8();
                 if (!text.isEmpty()) {
                     e.sst = m_sstCount;
-                    addSharedString(xls_text::decode(text));
+                    addSharedString(cp1251::decode(text));
                 }
             }
         }
