@@ -4,7 +4,7 @@
 #include "core/Error.h"
 #include "db/DbfTable.h"
 #include "output/xls/TvteExcelWriter.h"
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QFileInfo>
 

@@ -1,5 +1,5 @@
 #include "core/Error.h"
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QtTest>
 
