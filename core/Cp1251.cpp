@@ -35,6 +35,15 @@ const Tables& tables() {
     return t;
 }
 
+// -1 for a unit without a byte, which is also every surrogate half: no character outside the
+// BMP passes.
+int byteOf(const std::unordered_map<char16_t, unsigned char>& fromUnicode, char16_t c) {
+    if (c < 0x80)
+        return c;
+    const auto it = fromUnicode.find(c);
+    return it == fromUnicode.end() ? -1 : it->second;
+}
+
 } // namespace
 
 QString decode(const char* data, qsizetype size) {
@@ -46,22 +55,30 @@ QString decode(const char* data, qsizetype size) {
     return out;
 }
 
-QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
+QString decode(const QByteArray& bytes) {
+    return decode(bytes.constData(), bytes.size());
+}
 
 std::optional<QByteArray> tryEncode(const QString& text) {
     const auto& map = tables().fromUnicode;
     QByteArray out(text.size(), Qt::Uninitialized);
     char* dst = out.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x80) {
-            dst[i] = static_cast<char>(c);
-            continue;
-        }
-        auto it = map.find(c);
-        if (it == map.end())
-            return std::nullopt; // also every surrogate half, so no character outside the BMP passes
-        dst[i] = static_cast<char>(it->second);
+        const int b = byteOf(map, text.at(i).unicode());
+        if (b < 0)
+            return std::nullopt;
+        dst[i] = static_cast<char>(b);
+    }
+    return out;
+}
+
+QByteArray encodeReplacing(const QString& text, char replacement) {
+    const auto& map = tables().fromUnicode;
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* dst = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int b = byteOf(map, text.at(i).unicode());
+        dst[i] = b < 0 ? replacement : static_cast<char>(b);
     }
     return out;
 }
@@ -69,13 +86,17 @@ std::optional<QByteArray> tryEncode(const QString& text) {
 QByteArray encode(const QString& text) {
     auto bytes = tryEncode(text);
     if (!bytes)
-        throw KvError(QStringLiteral("Текст \"%1\" содержит символы, которых нет в кодировке Windows-1251.")
-                          .arg(text));
+        throw KvError(
+            QStringLiteral("Текст \"%1\" содержит символы, которых нет в кодировке Windows-1251.").arg(text));
     return *bytes;
 }
 
-bool canEncode(QChar c) { return c.unicode() < 0x80 || tables().fromUnicode.count(c.unicode()) != 0; }
+bool canEncode(QChar c) {
+    return byteOf(tables().fromUnicode, c.unicode()) >= 0;
+}
 
-bool canEncode(const QString& text) { return tryEncode(text).has_value(); }
+bool canEncode(const QString& text) {
+    return tryEncode(text).has_value();
+}
 
 } // namespace cp1251

@@ -17,6 +17,10 @@ std::optional<QByteArray> tryEncode(const QString& text);
 // Throws KvError naming the text when some character has no Windows-1251 form.
 QByteArray encode(const QString& text);
 
+// Every UTF-16 unit without a Windows-1251 form becomes `replacement` (so a character outside
+// the BMP becomes two of them).
+QByteArray encodeReplacing(const QString& text, char replacement = '?');
+
 bool canEncode(QChar c);
 bool canEncode(const QString& text);
 

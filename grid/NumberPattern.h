@@ -4,17 +4,14 @@
 #include <QString>
 #include <QVariant>
 
-#include <optional>
-
 // A numeric display pattern such as "00.000" or "000.0":
 //   "0"  a digit position that is always filled (leading or trailing zeros);
 //   "#"  a digit position filled only when the value needs it;
 //   "."  the place of the decimal separator, written as the locale's one;
 //   anything else is copied as it stands (before or after the number).
-// The value is rounded to the pattern's decimals, half away from zero, on its shortest
-// decimal form (so 0.125 and 1.005 round up as written). Integer digits beyond the pattern
-// are kept (123.4 with "00.000" is 123.400). A negative value that rounds to zero shows
-// without a sign.
+// The value is rounded to the pattern's decimals as decimal::format rounds (half away from
+// zero, on its shortest decimal form). Integer digits beyond the pattern are kept (123.4 with
+// "00.000" is 123.400). A negative value that rounds to zero shows without a sign.
 class NumberPattern {
 public:
     NumberPattern() = default;
@@ -38,12 +35,8 @@ private:
     QString m_pattern;
     QString m_prefix;
     QString m_suffix;
-    int m_intZeros = 0; // integer positions always filled
-    int m_decimals = 0; // "0" and "#" after the point
+    int m_intZeros = 0;  // integer positions always filled
+    int m_decimals = 0;  // "0" and "#" after the point
     int m_fracZeros = 0; // of them, always filled ("0")
     bool m_hasPoint = false;
 };
-
-// Reads a decimal number as a user types it or a text field holds it: either separator,
-// an optional sign, no grouping. Empty optional for anything else.
-std::optional<double> parseDecimal(const QString& text);

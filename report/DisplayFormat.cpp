@@ -1,12 +1,12 @@
 #include "report/DisplayFormat.h"
 
+#include "core/Decimal.h"
 #include "core/Error.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <string>
 
 namespace report {
 namespace {
@@ -39,9 +39,10 @@ double toNumber(const QVariant& value) {
     bool ok = false;
     double d = 0;
     if (value.typeId() == QMetaType::QString) {
-        const QByteArray text = value.toString().trimmed().toLatin1();
-        auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
-        ok = ec == std::errc() && ptr == text.data() + text.size();
+        // Field texts are read as the table holds them: a comma is no decimal separator here.
+        const auto number = decimal::read(value.toString(), decimal::Syntax::Plain);
+        ok = number.has_value();
+        d = number.value_or(0);
     } else {
         d = value.toDouble(&ok);
     }
@@ -68,50 +69,9 @@ DisplayFormat DisplayFormat::fixed(int decimals) {
 }
 
 QString formatNumber(double value, int minIntegerDigits, int decimals, QChar separator) {
-    // The shortest text that reads back as the value is what the table file held; rounding that
-    // decimal text (not the binary double) makes 0.0005 print as 0.001 as a person would expect.
-    // Room for the largest double written out in full.
-    std::array<char, 400> shortest{};
-    auto res = std::to_chars(shortest.data(), shortest.data() + shortest.size(), std::abs(value),
-                             std::chars_format::fixed);
-    std::string digits(shortest.data(), res.ptr);
-    std::string intPart = digits;
-    std::string fracPart;
-    if (auto dot = digits.find('.'); dot != std::string::npos) {
-        intPart = digits.substr(0, dot);
-        fracPart = digits.substr(dot + 1);
-    }
-    bool roundUp = int(fracPart.size()) > decimals && fracPart[decimals] >= '5';
-    fracPart.resize(decimals, '0');
-    if (roundUp) {
-        std::string all = intPart + fracPart;
-        int i = int(all.size()) - 1;
-        for (; i >= 0; --i) {
-            if (all[i] == '9') {
-                all[i] = '0';
-            } else {
-                ++all[i];
-                break;
-            }
-        }
-        if (i < 0)
-            all.insert(all.begin(), '1');
-        intPart = all.substr(0, all.size() - decimals);
-        fracPart = all.substr(all.size() - decimals);
-    }
-    if (int(intPart.size()) < minIntegerDigits)
-        intPart.insert(0, minIntegerDigits - intPart.size(), '0');
-    const bool negative = std::signbit(value) && (intPart.find_first_not_of('0') != std::string::npos ||
-                                                  fracPart.find_first_not_of('0') != std::string::npos);
-    QString out;
-    if (negative)
-        out += u'-';
-    out += QLatin1StringView(intPart.data(), qsizetype(intPart.size()));
-    if (decimals > 0) {
-        out += separator;
-        out += QLatin1StringView(fracPart.data(), qsizetype(fracPart.size()));
-    }
-    return out;
+    // A value below 1 keeps its "0" before the separator even when the picture asks for no digit.
+    return decimal::format(value, {std::max(minIntegerDigits, 1), decimals, decimals},
+                           QStringView(&separator, 1));
 }
 
 QString DisplayFormat::apply(const QVariant& value) const {

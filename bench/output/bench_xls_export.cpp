@@ -7,7 +7,7 @@
 #include "output/export/ExcelExport.h"
 #include "output/xls/CompoundFile.h"
 #include "output/xls/TvteExcelWriter.h"
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,8 @@
 #include "db/views/DbfDataLink.h"
 
+#include "core/Decimal.h"
 #include "core/Error.h"
 #include "db/DbfTable.h"
-
-#include <QLocale>
 
 DbfDataLink::DbfDataLink(DbfTable& table, QObject* parent) : GridDataLink(parent), m_table(table) {}
 
@@ -44,16 +43,10 @@ QVariant DbfDataLink::fieldValue(char fieldType, const QVariant& value) {
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return {};
-    // Either decimal separator is taken, whatever the locale; group separators are not.
-    QLocale locale;
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    double number = locale.toDouble(text, &ok);
-    if (!ok)
-        number = QLocale::c().toDouble(QString(text).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-    if (!ok)
+    const auto number = decimal::read(text);
+    if (!number)
         throw KvError(QStringLiteral("«%1» не является числом.").arg(text));
-    return number;
+    return *number;
 }
 
 void DbfDataLink::setValue(int row, int field, const QVariant& value) {

@@ -28,8 +28,8 @@ public:
     // The table was opened, closed or changed behind the link: the grids rebuild.
     void reset();
 
-    // A value as the grid's editor gives it (text in the user's locale) in the form the field
-    // takes; throws KvError for a text that is no number in a numeric field.
+    // A value as the grid's editor gives it (text read as decimal::read reads typed numbers) in
+    // the form the field takes; throws KvError for a text that is no number in a numeric field.
     static QVariant fieldValue(char fieldType, const QVariant& value);
 
 private:

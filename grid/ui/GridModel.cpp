@@ -1,5 +1,6 @@
 #include "grid/ui/GridModel.h"
 
+#include "core/Decimal.h"
 #include "core/Error.h"
 #include "grid/GridDataLink.h"
 #include "grid/NumberPattern.h"
@@ -7,9 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -185,7 +184,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     QVariant stored;
     if (!typed.trimmed().isEmpty()) {
         if (m_link->fieldType(field) == GridDataLink::FieldType::Number) {
-            const auto number = parseDecimal(typed);
+            const auto number = decimal::read(typed);
             if (!number || !std::isfinite(*number)) {
                 if (m_onError)
                     m_onError(QStringLiteral("'%1' - недопустимое число").arg(typed.trimmed()));

@@ -1,10 +1,10 @@
 #include "output/export/ExcelExport.h"
 
+#include "core/Cp1251.h"
 #include "core/Error.h"
 #include "db/DbfTable.h"
-#include "output/xls/Cp1251Table.h"
 #include "output/xls/TvteExcelWriter.h"
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QFileInfo>
 
@@ -45,16 +45,6 @@ std::vector<Column> columnsOf(int mode) {
     return columns;
 }
 
-// Table texts come from Windows-1251, so they go back without loss.
-QByteArray text8(const QString& text) {
-    if (auto bytes = xls_text::encode(text))
-        return *bytes;
-    QByteArray out;
-    for (QChar c : text)
-        out.append(xls_text::encode(QString(c)).value_or(QByteArray("?")));
-    return out;
-}
-
 } // namespace
 
 QString successMessage(const QString& fileName) {
@@ -92,8 +82,8 @@ void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QS
                 continue;
             if (columns[c].number)
                 cell.setValue(v.toDouble());
-            else
-                cell.setValue(TvteXLSValue(text8(v.toString())));
+            else // table texts come from Windows-1251, so they go back without loss
+                cell.setValue(TvteXLSValue(cp1251::encodeReplacing(v.toString())));
         }
         table.next();
     }

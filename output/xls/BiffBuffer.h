@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/xls/BiffRecords.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,7 +13,6 @@
 class BiffBuffer {
 public:
     static constexpr int maxBody = 8224;
-    static constexpr std::uint16_t continueType = 0x003C;
 
     QByteArray& bytes() { return m_bytes; }
     const QByteArray& bytes() const { return m_bytes; }
@@ -52,26 +53,26 @@ public:
     }
 
     // A record of at most maxBody bytes: begin, append the body, end.
-    void begin(std::uint16_t type) {
+    void begin(biff::Record type) {
         m_recordStart = m_bytes.size();
-        u16(type);
+        u16(std::uint16_t(type));
         u16(0);
     }
     void end() { setU16(m_recordStart + 2, std::uint16_t(m_bytes.size() - m_recordStart - 4)); }
 
-    void record(std::uint16_t type, const QByteArray& body) { appendSplitRecord(type, body); }
-    void record16(std::uint16_t type, std::uint16_t value) {
+    void record(biff::Record type, const QByteArray& body) { appendSplitRecord(type, body); }
+    void record16(biff::Record type, std::uint16_t value) {
         begin(type);
         u16(value);
         end();
     }
 
     // The first maxBody bytes under the record's type, the rest in CONTINUE records.
-    void appendSplitRecord(std::uint16_t type, const QByteArray& body) {
+    void appendSplitRecord(biff::Record type, const QByteArray& body) {
         qsizetype at = 0;
         do {
             const qsizetype n = std::min<qsizetype>(maxBody, body.size() - at);
-            u16(at == 0 ? type : continueType);
+            u16(std::uint16_t(at == 0 ? type : biff::Record::Continue));
             u16(std::uint16_t(n));
             m_bytes.append(body.constData() + at, n);
             at += n;

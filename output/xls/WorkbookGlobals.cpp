@@ -10,6 +10,17 @@ void appendString16(BiffBuffer& b, const QString& text) {
     b.utf16(text);
 }
 
+void appendBof(BiffBuffer& b, biff::Substream type, std::uint32_t lowestVersion) {
+    b.begin(biff::Record::Bof);
+    b.u16(biff::biff8Version);
+    b.u16(std::uint16_t(type));
+    b.u16(3515); // build and year of the application that wrote the file, as Excel 97 writes them
+    b.u16(1996);
+    b.u32(0); // no file history flags
+    b.u32(lowestVersion);
+    b.end();
+}
+
 namespace {
 
 void writeAccess(BiffBuffer& b, const QString& userName) {
@@ -17,7 +28,7 @@ void writeAccess(BiffBuffer& b, const QString& userName) {
     // a bare name, so the name is written that way, padded with blanks to 112 bytes.
     constexpr int size = 112;
     const QString name = userName.left((size - 3) / 2);
-    b.begin(0x005C);
+    b.begin(biff::Record::WriteAccess);
     const qsizetype start = b.size();
     appendString16(b, name);
     b.fill(0x20, size - (b.size() - start));
@@ -25,7 +36,7 @@ void writeAccess(BiffBuffer& b, const QString& userName) {
 }
 
 void font(BiffBuffer& b, const TvteXLSFont& f, std::uint16_t colorIndex) {
-    b.begin(0x0031);
+    b.begin(biff::Record::Font);
     b.u16(std::uint16_t(f.Size * 20));
     b.u16(std::uint16_t((f.Italic ? 0x0002 : 0) | (f.StrikeOut ? 0x0008 : 0)));
     b.u16(colorIndex);
@@ -49,7 +60,7 @@ void styleXfs(BiffBuffer& b) {
     static const std::uint8_t tail[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0x20};
     for (int i = 0; i < 15; ++i) {
         const std::uint8_t* h = i == 0 ? head[0] : i <= 2 ? head[1] : i <= 4 ? head[2] : plain;
-        b.begin(0x00E0);
+        b.begin(biff::Record::Xf);
         b.raw(reinterpret_cast<const char*>(h), 10);
         b.raw(reinterpret_cast<const char*>(tail), 10);
         b.end();
@@ -61,7 +72,7 @@ void styles(BiffBuffer& b) {
                                               {0x00, 0x80, 0x00, 0xFF}, {0x12, 0x80, 0x05, 0xFF},
                                               {0x13, 0x80, 0x03, 0xFF}, {0x14, 0x80, 0x06, 0xFF}};
     for (const auto& body : bodies) {
-        b.begin(0x0293);
+        b.begin(biff::Record::Style);
         b.raw(reinterpret_cast<const char*>(body), 4);
         b.end();
     }
@@ -73,63 +84,56 @@ void writeGlobals(StorageStream& out, const TvteXLSWorkbook& workbook, const Wor
                   std::vector<SheetPositions>& positions) {
     const std::int64_t start = out.position();
     BiffBuffer b;
-    b.begin(0x0809);
-    b.u16(0x0600);
-    b.u16(0x0005);
-    b.u16(3515);
-    b.u16(1996);
-    b.u32(0);
-    b.u32(0x0600);
-    b.end();
-    b.record16(0x00E1, 1252);
-    b.record16(0x00C1, 0);
-    b.begin(0x00E2);
+    appendBof(b, biff::Substream::Globals, biff::biff8Version);
+    b.record16(biff::Record::InterfaceHdr, 1252);
+    b.record16(biff::Record::Mms, 0);
+    b.begin(biff::Record::InterfaceEnd);
     b.end();
     writeAccess(b, workbook.UserName());
-    b.record16(0x0042, 1252);
-    b.record16(0x0161, 0);
-    b.begin(0x01C0);
+    b.record16(biff::Record::CodePage, 1252);
+    b.record16(biff::Record::Dsf, 0);
+    b.begin(biff::Record::Excel9File);
     b.end();
     {
         BiffBuffer t;
         for (int i = 0; i < workbook.SheetCount(); ++i)
             t.u16(std::uint16_t(i + 1));
-        b.record(0x013D, t.bytes());
+        b.record(biff::Record::TabId, t.bytes());
     }
-    b.record16(0x009C, 14);
-    b.record16(0x0019, 0);
-    b.record16(0x0012, 0);
-    b.record16(0x0013, 0);
-    b.record16(0x01AF, 0);
-    b.record16(0x01BC, 0);
-    b.begin(0x003D);
+    b.record16(biff::Record::FnGroupCount, 14);
+    b.record16(biff::Record::WindowProtect, 0);
+    b.record16(biff::Record::Protect, 0);
+    b.record16(biff::Record::Password, 0);
+    b.record16(biff::Record::Prot4Rev, 0);
+    b.record16(biff::Record::Prot4RevPass, 0);
+    b.begin(biff::Record::Window1);
     for (std::uint16_t v : {360, 30, 7454, 6240, 0x0038, 0, 0, 1, 600})
         b.u16(v);
     b.end();
-    b.record16(0x0040, 0);
-    b.record16(0x008D, 0);
-    b.record16(0x0022, 0);
-    b.record16(0x000E, 1);
-    b.record16(0x01B7, 0);
-    b.record16(0x00DA, 0);
+    b.record16(biff::Record::Backup, 0);
+    b.record16(biff::Record::HideObj, 0);
+    b.record16(biff::Record::Date1904, 0);
+    b.record16(biff::Record::Precision, 1);
+    b.record16(biff::Record::RefreshAll, 0);
+    b.record16(biff::Record::BookBool, 0);
 
     for (std::size_t i = 0; i < tables.fonts().size(); ++i)
         font(b, tables.fonts()[i], tables.fontColorIndexes()[i]);
     for (const auto& f : tables.formats()) {
-        b.begin(0x041E);
+        b.begin(biff::Record::Format);
         b.u16(f.index);
         appendString16(b, f.text);
         b.end();
     }
     styleXfs(b);
     for (const auto& x : tables.cellFormats()) {
-        b.begin(0x00E0);
+        b.begin(biff::Record::Xf);
         b.raw(reinterpret_cast<const char*>(x.data()), qsizetype(x.size()));
         b.end();
     }
     styles(b);
     if (tables.paletteChanged()) {
-        b.begin(0x0092);
+        b.begin(biff::Record::Palette);
         b.u16(56);
         for (TvteXLSColor c : tables.palette()) {
             b.u8(std::uint8_t(c & 0xFF));
@@ -139,13 +143,13 @@ void writeGlobals(StorageStream& out, const TvteXLSWorkbook& workbook, const Wor
         }
         b.end();
     }
-    b.record16(0x0160, 0);
+    b.record16(biff::Record::UsesElfs, 0);
 
     positions.assign(std::size_t(workbook.SheetCount()), {});
     for (int i = 0; i < workbook.SheetCount(); ++i) {
         const QString& name = workbook.SheetAt(i).Name();
         positions[std::size_t(i)].boundSheetField = start + b.size() + 4;
-        b.begin(0x0085);
+        b.begin(biff::Record::BoundSheet);
         b.u32(0);
         b.u16(0x0000);
         b.u8(std::uint8_t(name.size()));
@@ -153,7 +157,7 @@ void writeGlobals(StorageStream& out, const TvteXLSWorkbook& workbook, const Wor
         b.utf16(name);
         b.end();
     }
-    b.begin(0x008C);
+    b.begin(biff::Record::Country);
     b.u16(7);
     b.u16(7);
     b.end();
@@ -167,9 +171,9 @@ void writeGlobals(StorageStream& out, const TvteXLSWorkbook& workbook, const Wor
             ext.u16(bucket.recordOffset);
             ext.u16(0);
         }
-        b.record(0x00FF, ext.bytes());
+        b.record(biff::Record::ExtSst, ext.bytes());
     }
-    b.begin(0x000A);
+    b.begin(biff::Record::Eof);
     b.end();
     out.write(b.bytes());
 }

@@ -18,14 +18,14 @@ QString headerText(const QString& left, const QString& center, const QString& ri
     return text;
 }
 
-void headerRecord(BiffBuffer& b, std::uint16_t type, const QString& text) {
+void headerRecord(BiffBuffer& b, biff::Record type, const QString& text) {
     b.begin(type);
     if (!text.isEmpty())
         appendString16(b, text);
     b.end();
 }
 
-void f64Record(BiffBuffer& b, std::uint16_t type, double v) {
+void f64Record(BiffBuffer& b, biff::Record type, double v) {
     b.begin(type);
     b.f64(v);
     b.end();
@@ -40,7 +40,7 @@ QByteArray indexRecord(const TvteXLSWorksheet& sheet, const std::vector<std::uin
     for (std::uint32_t p : dbcells)
         body.u32(p);
     BiffBuffer r;
-    r.record(0x020B, body.bytes());
+    r.record(biff::Record::Index, body.bytes());
     return r.bytes();
 }
 
@@ -85,14 +85,14 @@ void blanks(BiffBuffer& b, int row, int from, int to, std::uint16_t xf) {
     if (from > to)
         return;
     if (from == to) {
-        b.begin(0x0201);
+        b.begin(biff::Record::Blank);
         b.u16(std::uint16_t(row));
         b.u16(std::uint16_t(from));
         b.u16(xf);
         b.end();
         return;
     }
-    b.begin(0x00BE);
+    b.begin(biff::Record::MulBlank);
     b.u16(std::uint16_t(row));
     b.u16(std::uint16_t(from));
     for (int c = from; c <= to; ++c)
@@ -105,7 +105,7 @@ void cells(BiffBuffer& b, int row, const TvteXLSRange& r, const WorkbookTables::
     int from = r.Left();
     if (row == r.Top()) {
         if (r.Value().isNumber()) {
-            b.begin(0x0203);
+            b.begin(biff::Record::Number);
             b.u16(std::uint16_t(row));
             b.u16(std::uint16_t(r.Left()));
             b.u16(e.xf);
@@ -113,7 +113,7 @@ void cells(BiffBuffer& b, int row, const TvteXLSRange& r, const WorkbookTables::
             b.end();
             ++from;
         } else if (e.sst >= 0) {
-            b.begin(0x00FD);
+            b.begin(biff::Record::LabelSst);
             b.u16(std::uint16_t(row));
             b.u16(std::uint16_t(r.Left()));
             b.u16(e.xf);
@@ -138,7 +138,7 @@ void rowBlocks(StorageStream& out, const TvteXLSWorksheet& sheet,
         rowCellSizes.clear();
         for (int row = first; row <= last; ++row) {
             const std::vector<int>& in = rowRanges.at(row);
-            rows.begin(0x0208);
+            rows.begin(biff::Record::Row);
             rows.u16(std::uint16_t(row));
             rows.u16(in.empty() ? 0 : std::uint16_t(sheet.RangeAt(in.front()).Left()));
             rows.u16(in.empty() ? 0 : std::uint16_t(sheet.RangeAt(in.back()).Right() + 1));
@@ -155,7 +155,7 @@ void rowBlocks(StorageStream& out, const TvteXLSWorksheet& sheet,
         block.raw(rows.bytes());
         block.raw(cellBytes.bytes());
         dbcells.push_back(std::uint32_t(out.position() + block.size()));
-        block.begin(0x00D7);
+        block.begin(biff::Record::DbCell);
         block.u32(std::uint32_t(rows.size() + cellBytes.size()));
         block.u16(std::uint16_t(rows.size() - 20));
         for (std::size_t i = 0; i + 1 < rowCellSizes.size(); ++i)
@@ -173,42 +173,35 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
     const int blockCount = hasRanges ? (sheet.LastRow() - sheet.FirstRow() + 1 + 31) / 32 : 0;
     const TvteXLSPageSetup& page = sheet.PageSetup();
     BiffBuffer b;
-    b.begin(0x0809);
-    b.u16(0x0600);
-    b.u16(0x0010);
-    b.u16(3515);
-    b.u16(1996);
-    b.u32(0);
-    b.u32(0);
-    b.end();
+    appendBof(b, biff::Substream::Worksheet, 0);
     const std::int64_t indexAt = out.position() + b.size();
     b.raw(indexRecord(sheet, std::vector<std::uint32_t>(std::size_t(blockCount), 0)));
-    b.record16(0x000D, 1);
-    b.record16(0x000C, 100);
-    b.record16(0x000F, 1);
-    b.record16(0x0011, 0);
-    f64Record(b, 0x0010, 0.001);
-    b.record16(0x005F, 1);
-    b.record16(0x002A, page.PrintHeadings ? 1 : 0);
-    b.record16(0x002B, page.PrintGridLines ? 1 : 0);
-    b.record16(0x0082, 1);
-    b.begin(0x0080);
+    b.record16(biff::Record::CalcMode, 1);
+    b.record16(biff::Record::CalcCount, 100);
+    b.record16(biff::Record::RefMode, 1);
+    b.record16(biff::Record::Iteration, 0);
+    f64Record(b, biff::Record::Delta, 0.001);
+    b.record16(biff::Record::SaveRecalc, 1);
+    b.record16(biff::Record::PrintHeaders, page.PrintHeadings ? 1 : 0);
+    b.record16(biff::Record::PrintGridLines, page.PrintGridLines ? 1 : 0);
+    b.record16(biff::Record::GridSet, 1);
+    b.begin(biff::Record::Guts);
     b.fill(0, 8);
     b.end();
-    b.begin(0x0225);
+    b.begin(biff::Record::DefaultRowHeight);
     b.u16(0);
     b.u16(255);
     b.end();
-    b.record16(0x0081, 0x04C1);
-    headerRecord(b, 0x0014, headerText(page.LeftHeader, page.CenterHeader, page.RightHeader));
-    headerRecord(b, 0x0015, headerText(page.LeftFooter, page.CenterFooter, page.RightFooter));
-    b.record16(0x0083, page.CenterHorizontally ? 1 : 0);
-    b.record16(0x0084, page.CenterVertically ? 1 : 0);
-    f64Record(b, 0x0026, page.LeftMargin);
-    f64Record(b, 0x0027, page.RightMargin);
-    f64Record(b, 0x0028, page.TopMargin);
-    f64Record(b, 0x0029, page.BottomMargin);
-    b.begin(0x00A1);
+    b.record16(biff::Record::WsBool, 0x04C1);
+    headerRecord(b, biff::Record::Header, headerText(page.LeftHeader, page.CenterHeader, page.RightHeader));
+    headerRecord(b, biff::Record::Footer, headerText(page.LeftFooter, page.CenterFooter, page.RightFooter));
+    b.record16(biff::Record::HCenter, page.CenterHorizontally ? 1 : 0);
+    b.record16(biff::Record::VCenter, page.CenterVertically ? 1 : 0);
+    f64Record(b, biff::Record::LeftMargin, page.LeftMargin);
+    f64Record(b, biff::Record::RightMargin, page.RightMargin);
+    f64Record(b, biff::Record::TopMargin, page.TopMargin);
+    f64Record(b, biff::Record::BottomMargin, page.BottomMargin);
+    b.begin(biff::Record::Setup);
     b.u16(page.PaperSize);
     b.u16(std::uint16_t(page.Zoom));
     b.u16(std::uint16_t(page.FirstPageNumber));
@@ -223,8 +216,8 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
     b.f64(page.FooterMargin);
     b.u16(std::uint16_t(page.Copies));
     b.end();
-    b.record16(0x0055, 8);
-    b.begin(0x0200);
+    b.record16(biff::Record::DefColWidth, 8);
+    b.begin(biff::Record::Dimensions);
     b.u32(hasRanges ? std::uint32_t(sheet.FirstRow()) : 0);
     b.u32(hasRanges ? std::uint32_t(sheet.LastRow() + 1) : 0);
     b.u16(hasRanges ? std::uint16_t(sheet.FirstCol()) : 0);
@@ -238,7 +231,7 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
         rowBlocks(out, sheet, entries, scan, dbcells);
 
     b.clear();
-    b.begin(0x023E);
+    b.begin(biff::Record::Window2);
     b.u16(sheetIndex == 0 ? 0x06B6 : 0x04B6);
     b.u16(0);
     b.u16(0);
@@ -247,7 +240,7 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
     b.u16(0);
     b.u32(0);
     b.end();
-    b.begin(0x001D);
+    b.begin(biff::Record::Selection);
     b.u8(3);
     b.u16(0);
     b.u16(0);
@@ -264,7 +257,7 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
             merged.push_back(&sheet.RangeAt(i));
     for (std::size_t at = 0; at < merged.size(); at += 1024) {
         const std::size_t n = std::min<std::size_t>(1024, merged.size() - at);
-        b.begin(0x00E5);
+        b.begin(biff::Record::MergedCells);
         b.u16(std::uint16_t(n));
         for (std::size_t i = at; i < at + n; ++i) {
             b.u16(std::uint16_t(merged[i]->Top()));
@@ -274,7 +267,7 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
         }
         b.end();
     }
-    b.begin(0x000A);
+    b.begin(biff::Record::Eof);
     b.end();
     out.write(b.bytes());
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/xls/BiffRecords.h"
 #include "output/xls/TvteExcelWriter.h"
 #include "output/xls/WorkbookTables.h"
 
@@ -25,5 +26,9 @@ void writeSheet(StorageStream& out, const TvteXLSWorksheet& sheet, int sheetInde
 
 // A BIFF8 string with a 16-bit character count and the option byte 0x01.
 void appendString16(BiffBuffer& b, const QString& text);
+
+// The record that opens a substream; lowestVersion is the oldest BIFF version that reads it
+// (0: not stated).
+void appendBof(BiffBuffer& b, biff::Substream type, std::uint32_t lowestVersion);
 
 } // namespace workbook_stream

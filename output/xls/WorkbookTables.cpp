@@ -1,6 +1,7 @@
 #include "output/xls/WorkbookTables.h"
 
-#include "output/xls/Cp1251Table.h"
+#include "core/Cp1251.h"
+#include "output/xls/BiffRecords.h"
 
 #include <algorithm>
 
@@ -100,7 +101,7 @@ WorkbookTables::WorkbookTables(const TvteXLSWorkbook& workbook) : m_palette(defa
         m_fontColors.push_back(colorIndex(font.Color));
 
     m_sst.reserve(4096);
-    appendU16(m_sst, 0x00FC);
+    appendU16(m_sst, std::uint16_t(biff::Record::Sst));
     appendU16(m_sst, 8);
     m_sst.append(8, '\0');
     for (int s = 0; s < workbook.SheetCount(); ++s) {
@@ -114,7 +115,7 @@ WorkbookTables::WorkbookTables(const TvteXLSWorkbook& workbook) : m_palette(defa
                 const QByteArray text = range.Value().toText8();
                 if (!text.isEmpty()) {
                     e.sst = m_sstCount;
-                    addSharedString(xls_text::decode(text));
+                    addSharedString(cp1251::decode(text));
                 }
             }
         }
@@ -235,7 +236,7 @@ void WorkbookTables::addSharedString(const QString& text) {
     auto used = [&] { return m_sst.size() - m_sstRecord; };
     auto startContinue = [&] {
         m_sstRecord = m_sst.size();
-        appendU16(m_sst, 0x003C);
+        appendU16(m_sst, std::uint16_t(biff::Record::Continue));
         appendU16(m_sst, 0);
     };
     auto grow = [&](qsizetype n) { putU16(m_sst, m_sstRecord + 2, std::uint16_t(used() + n - 4)); };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QByteArray>
 #include <QString>

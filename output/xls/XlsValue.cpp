@@ -1,7 +1,6 @@
 #include "output/xls/XlsValue.h"
 
 #include "core/Cp1251.h"
-#include "output/xls/Cp1251Table.h"
 
 #include <charconv>
 
@@ -40,8 +39,6 @@ QByteArray TvteXLSValue::toText8() const {
             } else if constexpr (std::is_same_v<T, QByteArray>) {
                 return v;
             } else if constexpr (std::is_same_v<T, QString>) {
-                if (auto bytes = xls_text::encode(v))
-                    return *bytes;
                 return cp1251::encode(v); // throws, naming the text
             } else if constexpr (std::is_same_v<T, bool>) {
                 return v ? QByteArray("True") : QByteArray("False");

@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
 class TestCp1251 : public QObject {
     Q_OBJECT
 private slots:
@@ -26,6 +29,8 @@ private slots:
         QTest::newRow("greek beta") << QStringLiteral("β");
         QTest::newRow("emoji") << QStringLiteral("x\U0001F600");
         QTest::newRow("question mark lookalike") << QStringLiteral("ŵ");
+        // 0x98 decodes to it; it must not come back as that byte.
+        QTest::newRow("replacement character") << QStringLiteral("\uFFFD");
     }
     void refusesCharactersOutsideTheCodePage() {
         QFETCH(QString, text);
@@ -50,8 +55,32 @@ private slots:
         QCOMPARE(cp1251::decode(QByteArray("\xC0\xFF")), QStringLiteral("Ая"));
     }
 
+    void replacesWhatTheCodePageLacks_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<char>("replacement");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("all in the code page")
+            << QStringLiteral("Цех №1") << '?' << QByteArray("\xD6\xE5\xF5 \xB9\x31");
+        QTest::newRow("one foreign character") << QStringLiteral("a厂б") << '?' << QByteArray("a?\xE1");
+        QTest::newRow("outside the BMP, per UTF-16 unit")
+            << QStringLiteral("x\U0001F600") << '?' << QByteArray("x??");
+        QTest::newRow("own replacement") << QStringLiteral("β=1") << '_' << QByteArray("_=1");
+        QTest::newRow("empty") << QString() << '?' << QByteArray();
+    }
+    void replacesWhatTheCodePageLacks() {
+        QFETCH(QString, text);
+        QFETCH(char, replacement);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(cp1251::encodeReplacing(text, replacement), bytes);
+    }
+
     void keepsAQuestionMarkTheUserTyped() { QCOMPARE(cp1251::encode(QStringLiteral("?")), QByteArray("?")); }
 };
 
-QTEST_APPLESS_MAIN(TestCp1251)
+std::vector<std::unique_ptr<QObject>> makeCp1251Tests() {
+    std::vector<std::unique_ptr<QObject>> v;
+    v.push_back(std::make_unique<TestCp1251>());
+    return v;
+}
+
 #include "test_cp1251.moc"

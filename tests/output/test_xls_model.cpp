@@ -1,7 +1,5 @@
-#include "core/Cp1251.h"
 #include "core/Error.h"
-#include "output/xls/Cp1251Table.h"
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <QtTest>
 
@@ -204,26 +202,34 @@ private slots:
             QCOMPARE(value.toText8(), asText);
     }
 
-    void tableCodecAgreesWithTheProgramCodec() {
-        QString all;
-        for (char16_t c = u'А'; c <= u'я'; ++c)
-            all.append(QChar(c));
-        all += QStringLiteral("ёЁ№«»—–€ \u00A0\u00B0\u00B1\u00A7 abc~\x01");
-        const QByteArray expected = cp1251::encode(all);
-        QCOMPARE(xls_text::encode(all).value(), expected);
-        QCOMPARE(xls_text::decode(expected), all);
+    // The bytes come from the code page's published table, not from the program's codec.
+    void wideTextIsStoredAsWindows1251() {
+        QString text;
         QByteArray bytes;
-        for (int i = 1; i < 256; ++i)
-            bytes.append(char(i));
-        QCOMPARE(xls_text::decode(bytes), cp1251::decode(bytes));
-        QVERIFY(!xls_text::encode(QStringLiteral("ab厂")).has_value());
-        QVERIFY(!xls_text::encode(QStringLiteral("\uFFFD")).has_value());
-    }
-
-    void refusesTextOutsideTheCodePage() {
+        for (char16_t c = u'А'; c <= u'я'; ++c) {
+            text.append(QChar(c));
+            bytes.append(char(0xC0 + (c - u'А')));
+        }
+        text += QStringLiteral("ёЁ№«»—–€\u00A0\u00B0\u00B1\u00A7 abc~\x01");
+        bytes += QByteArray("\xB8\xA8\xB9\xAB\xBB\x97\x96\x88\xA0\xB0\xB1\xA7 abc~\x01");
         TvteXLSWorkbook book;
         TvteXLSRange& r = book.AddSheet().Cells(0, 0);
-        QVERIFY_THROWS_EXCEPTION(KvError, r.setValue(QStringLiteral("厂")));
+        r.setValue(text);
+        QCOMPARE(r.Value().toText8(), bytes);
+    }
+
+    void refusesTextOutsideTheCodePage_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("chinese") << QStringLiteral("厂");
+        QTest::newRow("after code page text") << QStringLiteral("ab厂");
+        QTest::newRow("replacement character") << QStringLiteral("\uFFFD");
+    }
+    void refusesTextOutsideTheCodePage() {
+        QFETCH(QString, text);
+        TvteXLSWorkbook book;
+        TvteXLSRange& r = book.AddSheet().Cells(0, 0);
+        QVERIFY_THROWS_EXCEPTION(KvError, r.setValue(text));
+        QVERIFY(r.Value().isEmpty());
     }
 
     void defaultsOfARange() {

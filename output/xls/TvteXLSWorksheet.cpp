@@ -1,30 +1,8 @@
-#include "output/xls/XlsWorkbook.h"
+#include "output/xls/TvteXLSWorksheet.h"
+
+#include "output/xls/TvteXLSWorkbook.h"
 
 #include <algorithm>
-
-QString xlsTrimmed(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= 32)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-void TvteXLSRange::setValue(const TvteXLSValue& value) {
-    const auto& v = value.storage();
-    QByteArray text;
-    if (const auto* t8 = std::get_if<QByteArray>(&v))
-        text = *t8;
-    else if (std::holds_alternative<QString>(v))
-        text = value.toText8();
-    else {
-        m_value = value;
-        return;
-    }
-    text.replace("\r\n", "\n");
-    m_value = TvteXLSValue(std::move(text));
-}
 
 void TvteXLSWorksheet::setName(const QString& name) {
     m_name = xlsTrimmed(name.left(31));
@@ -87,22 +65,4 @@ TvteXLSRange& TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom)
     if (m_lastRow == -1 || m_lastRow < bottom)
         m_lastRow = bottom;
     return *found;
-}
-
-void TvteXLSWorkbook::setUserName(const QString& name) {
-    m_userName = xlsTrimmed(name.left(66));
-}
-
-TvteXLSWorksheet& TvteXLSWorkbook::AddSheet() {
-    m_sheets.push_back(std::make_unique<TvteXLSWorksheet>(this));
-    TvteXLSWorksheet& sheet = *m_sheets.back();
-    sheet.setName(QStringLiteral("Sheet%1").arg(m_sheets.size()));
-    return sheet;
-}
-
-int TvteXLSWorkbook::indexOf(const TvteXLSWorksheet* sheet) const {
-    for (std::size_t i = 0; i < m_sheets.size(); ++i)
-        if (m_sheets[i].get() == sheet)
-            return int(i);
-    return -1;
 }
