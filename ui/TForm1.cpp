@@ -58,9 +58,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), 
     layout->setContentsMargins(0, 0, 0, 0);
     m_views = new ModeViews(Dbf1, m_area);
     PageControl1 = m_views->PageControl1;
-    DBGridPro1 = m_views->DBGridPro1;
-    DBGridPro2 = m_views->DBGridPro2;
-    DBGridPro3 = m_views->DBGridPro3;
     layout->addWidget(PageControl1);
     setCentralWidget(m_area);
 

@@ -65,23 +65,6 @@ public:
     static QString applicationTitle();
     static void setApplicationTitle(const QString& title);
 
-    // --- controls ---
-    QMenu* N1;
-    QAction *N2, *N3, *N14, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;
-    QMenu* N23;
-    QAction* N24;
-    QMenu* N25;
-    QAction *N37, *N26, *N28, *N29, *N30, *N32;
-    QMenu* N33;
-    QAction *N34, *N36;
-    QToolBar* ToolBar1;
-    QAction *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton5, *ToolButton6, *ToolButton7;
-    QMenu* PopupMenu1;
-    QAction *N4, *N6, *N7, *N8, *N9, *N38, *N11, *N13;
-    QTabWidget* PageControl1;
-    DBGridPro* DBGridPro1;
-    DBGridPro* DBGridPro2;
-    DBGridPro* DBGridPro3;
     ModeViews& views() const { return *m_views; }
 
     // The page shown: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения"; the grid of a page.
@@ -126,6 +109,21 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The controls, named as the commands know them; the views' pages and grids are views()'s.
+    QMenu* N1;
+    QAction *N2, *N3, *N14, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;
+    QMenu* N23;
+    QAction* N24;
+    QMenu* N25;
+    QAction *N37, *N26, *N28, *N29, *N30, *N32;
+    QMenu* N33;
+    QAction *N34, *N36;
+    QToolBar* ToolBar1;
+    QAction *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton5, *ToolButton6, *ToolButton7;
+    QMenu* PopupMenu1;
+    QAction *N4, *N6, *N7, *N8, *N9, *N38, *N11, *N13;
+    QTabWidget* PageControl1; // the views' pages
+
     // The routines of the commands.
     void en_but();
     void dis_but();

@@ -4,6 +4,7 @@
 #include "TestTables.h"
 #include "core/SettingsIdentity.h"
 #include "ui/Program.h"
+#include "ui/ModeViews.h"
 #include "ui/TForm1.h"
 
 #include <QApplication>
@@ -12,7 +13,20 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QAction>
+#include <QMenu>
+#include <QToolBar>
+
 #include <memory>
+
+// A menu item, menu, toolbar or toolbar button of the main window by the name the window gives it
+// ("N16", "Excel1", "ToolBar1"), as a user finds it; a name the window lacks stops the test.
+template <class T = QAction> T* control(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("the main window has no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
 
 // One isolated run of the program: its own settings file and data folder.
 struct AppFixture {
@@ -47,7 +61,7 @@ struct AppFixture {
             d.fileName = path;
             return true;
         };
-        w.N3->trigger();
+        control(w, "N3")->trigger();
         w.OpenDialog1.handler = nullptr;
     }
 };

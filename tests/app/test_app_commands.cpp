@@ -99,7 +99,7 @@ struct DialogAnswer {
 
 // Rows the three views show, page by page.
 int viewRows(TForm1& w, int page) {
-    w.PageControl1->setCurrentIndex(page);
+    w.views().PageControl1->setCurrentIndex(page);
     return w.grid(page)->rowCount();
 }
 
@@ -149,7 +149,7 @@ private slots:
         w.SaveDialog1.handler = save.handler();
         const QString title = w.windowTitle();
         BoxAnswerer boxes(w);
-        w.N2->trigger();
+        control(w, "N2")->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, QStringList());
         QCOMPARE(save.filter, QStringLiteral("Файлы данных|*.dbf"));
@@ -160,8 +160,8 @@ private slots:
         QCOMPARE(w.Image.loadedBytes(), bytesOf(sim::generateImage(12)));
         QVERIFY(w.TableOpen());
         QVERIFY(!w.TableModified());
-        QVERIFY(!w.PageControl1->isHidden());
-        QVERIFY(w.Excel1->isEnabled());
+        QVERIFY(!w.views().PageControl1->isHidden());
+        QVERIFY(control(w, "Excel1")->isEnabled());
         QCOMPARE(readHeader(save.path).records, 12u);
         std::vector<QVariant> n = columnValues(save.path, QStringLiteral("N"));
         QCOMPARE(int(n.size()), 12);
@@ -199,13 +199,13 @@ private slots:
         if (instrument)
             cancelWhileReceiving(w.Form2);
         BoxAnswerer boxes(w);
-        w.N2->trigger();
+        control(w, "N2")->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, texts);
         QVERIFY(!QFile::exists(path));
         QVERIFY(!w.TableOpen());
-        QVERIFY(w.PageControl1->isHidden());
-        QVERIFY(!w.Excel1->isEnabled());
+        QVERIFY(w.views().PageControl1->isHidden());
+        QVERIFY(!control(w, "Excel1")->isEnabled());
     }
 
     void appendTwiceFromOneImage() {
@@ -222,7 +222,7 @@ private slots:
 
         for (int run = 0; run < 2; ++run) {
             BoxAnswerer boxes(w);
-            w.N14->trigger();
+            control(w, "N14")->trigger();
             QVERIFY(!boxes.timedOut);
             QCOMPARE(boxes.titles, QStringList{QStringLiteral("Дополнение")});
             QCOMPARE(boxes.texts, QStringList{QStringLiteral("Добавлено записей: %1").arg(run == 0 ? 9 : 0)});
@@ -231,7 +231,7 @@ private slots:
             QCOMPARE(open.filter, QStringLiteral("Базы данных|*.dbf"));
             QVERIFY(w.TableOpen());
             QVERIFY(!w.TableModified());
-            QVERIFY(!w.PageControl1->isHidden());
+            QVERIFY(!w.views().PageControl1->isHidden());
             QCOMPARE(readHeader(path).records, 9u);
             const std::map<int, int> counts = modeCounts(w.Image);
             int shown = 0;
@@ -254,12 +254,12 @@ private slots:
         const QByteArray before = readFile(path);
         cancelWhileReceiving(w.Form2);
         BoxAnswerer boxes(w);
-        w.N14->trigger();
+        control(w, "N14")->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, QStringList());
         QVERIFY(w.TableOpen());
-        QVERIFY(!w.PageControl1->isHidden());
-        QCOMPARE(w.DBGridPro1->rowCount(), 4);
+        QVERIFY(!w.views().PageControl1->isHidden());
+        QCOMPARE(w.grid(0)->rowCount(), 4);
         QCOMPARE(readFile(path), before);
         // The identification came before the cancel.
         QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
@@ -310,7 +310,7 @@ private slots:
         QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=0"));
 
         // The command line makes the same table from the same .bin.
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         const QString cliTable = f.dataPath(QStringLiteral("from-cli.dbf"));
         QProcess cli;
         cli.start(qEnvironmentVariable("KV_APP"), {QStringLiteral("import"), bin, cliTable});
@@ -334,7 +334,7 @@ private slots:
         TForm1& w = *p->Form1;
         const QString table = f.openMixed(w);
         w.FirmwareDate = QStringLiteral("12.11.09");
-        w.PageControl1->setCurrentIndex(page);
+        w.views().PageControl1->setCurrentIndex(page);
         // A sorted view goes out in record order and loses its sort.
         DBGridPro& g = *w.grid(page);
         int fColumn = -1;
@@ -351,7 +351,7 @@ private slots:
         w.SaveDialog1.handler = save.handler();
         ModalAnswer answers;
         answers.press(QMessageBox::Ok);
-        w.Excel1->trigger();
+        control(w, "Excel1")->trigger();
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(save.filter, QStringLiteral("Книга Excel|*.xls"));
         QCOMPARE(save.defaultExt, QStringLiteral(".xls"));
@@ -369,7 +369,7 @@ private slots:
         QCOMPARE(sheet, QStringLiteral("Кварнел - ЛД5 12.11.09"));
 
         // The command line gives the same file for the same view.
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         const QString cliXls = f.dataPath(QStringLiteral("cli.xls"));
         QProcess cli;
         cli.start(qEnvironmentVariable("KV_APP"),
@@ -389,7 +389,7 @@ private slots:
         w.SaveDialog1.handler = save.handler();
         ModalAnswer answers;
         answers.press(QMessageBox::Ok);
-        w.N11->trigger(); // the grid pop-up "Экспорт"
+        control(w, "N11")->trigger(); // the grid pop-up "Экспорт"
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
@@ -415,7 +415,7 @@ private slots:
         TForm1& w = *p->Form1;
         f.openMixed(w);
         for (int page = 0; page < 3; ++page) {
-            w.PageControl1->setCurrentIndex(page);
+            w.views().PageControl1->setCurrentIndex(page);
             w.Dbf1.first();
             w.Dbf1.next();
             const int current = w.Dbf1.recNo();
@@ -435,7 +435,7 @@ private slots:
             QCOMPARE(w.Dbf1.recNo(), current);
         }
         // Without a table nothing opens.
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         ModalAnswer none;
         w.dispatch([&w] { w.N4Click(); });
         w.dispatch([&w] { w.ToolButton4Click(); });

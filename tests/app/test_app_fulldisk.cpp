@@ -82,13 +82,13 @@ private slots:
         }
         AppFixture::openThroughDialog(w, path);
         QVERIFY(w.TableOpen());
-        QCOMPARE(w.DBGridPro1->rowCount(), 100);
+        QCOMPARE(w.grid(0)->rowCount(), 100);
         const QByteArray before = readFile(path);
         const auto filesBefore = snapshot(QFileInfo(path).absolutePath());
 
-        DBGridPro& g = *w.DBGridPro1;
+        DBGridPro& g = *w.grid(0);
         g.setCurrentCell(0, 0); // record 2, the first live one
-        const auto seen = onFullDisk(4096, [&w] { w.N24->trigger(); });
+        const auto seen = onFullDisk(4096, [&w] { control(w, "N24")->trigger(); });
         QCOMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QVERIFY(!seen[0].text.isEmpty());
@@ -109,7 +109,7 @@ private slots:
 
         ModalAnswer none;
         g.setCurrentCell(0, 0);
-        w.N24->trigger();
+        control(w, "N24")->trigger();
         QVERIFY(none.seen().empty());
         QCOMPARE(g.rowCount(), 98);
         QCOMPARE(readHeader(path).records, 98u);
@@ -127,17 +127,17 @@ private slots:
         const auto before = snapshot(QFileInfo(table).absolutePath());
 
         w.SaveDialog1.handler = answerWith(xls);
-        const auto seen = onFullDisk(1024, [&w] { w.Excel1->trigger(); });
+        const auto seen = onFullDisk(1024, [&w] { control(w, "Excel1")->trigger(); });
         QCOMPARE(seen.size(), std::size_t(1)); // no success message
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
         QVERIFY(w.TableOpen());
-        QCOMPARE(w.DBGridPro1->rowCount(), 4);
+        QCOMPARE(w.grid(0)->rowCount(), 4);
 
         // With room the same command succeeds.
         ModalAnswer answers;
         answers.press(QMessageBox::Ok);
-        w.Excel1->trigger();
+        control(w, "Excel1")->trigger();
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Экспорт в Excel"));
         QVERIFY(readFile(xls).startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")));
@@ -163,12 +163,12 @@ private slots:
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
         QCOMPARE(snapshot(QFileInfo(table).absolutePath()), before);
         QVERIFY(!w.TableOpen());
-        QVERIFY(!w.Excel1->isEnabled());
+        QVERIFY(!control(w, "Excel1")->isEnabled());
 
         // The old table opens as it was; with room the import replaces it.
         AppFixture::openThroughDialog(w, table);
         QVERIFY(w.TableOpen());
-        QCOMPARE(w.DBGridPro1->rowCount(), 4);
+        QCOMPARE(w.grid(0)->rowCount(), 4);
         w.OpenDialog1.handler = answerWith(bin);
         ModalAnswer none;
         w.dispatch([&w] { w.bin1Click(); });

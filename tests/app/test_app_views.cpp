@@ -76,7 +76,7 @@ private slots:
         f.openMixed(w);
         const int counts[] = {4, 3, 3};
         for (int page : {1, 2, 0, 2}) {
-            w.PageControl1->setCurrentIndex(page);
+            w.views().PageControl1->setCurrentIndex(page);
             QCOMPARE(w.activePage(), page);
             QCOMPARE(w.grid(page)->rowCount(), counts[page]);
             QCOMPARE(shown(w, "MODE"), QList<double>(counts[page], double(page)));
@@ -90,7 +90,7 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         settle();
-        DBGridPro* g = w.DBGridPro1;
+        DBGridPro* g = w.grid(0);
         const int F = col(g, "F");
         clickTitle(g, F);
         QCOMPARE(g->column(F).sortState, tsSortedUp);
@@ -114,18 +114,18 @@ private slots:
         QCOMPARE(shown(w, "A"), QList<double>({2.5, 1.5, 1.0, 0.7}));
 
         // Another page shows its own records in the same order, under its own marks.
-        w.PageControl1->setCurrentIndex(1);
+        w.views().PageControl1->setCurrentIndex(1);
         QCOMPARE(shown(w, "A"), QList<double>({3.0, 2.0, 1.1}));
-        for (const GridColumn& c : w.DBGridPro2->columns())
+        for (const GridColumn& c : w.grid(1)->columns())
             QCOMPARE(c.sortState, tsSortedNone);
 
-        w.PageControl1->setCurrentIndex(0);
-        w.N32->trigger();
+        w.views().PageControl1->setCurrentIndex(0);
+        control(w, "N32")->trigger();
         for (const GridColumn& c : g->columns())
             QCOMPARE(c.sortState, tsSortedNone);
         QCOMPARE(shown(w, "N"), QList<double>({1, 3, 5, 8}));
         QVERIFY(!QFileInfo::exists(mdxOf(path)));
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(readHeader(path).indexFlag, 0);
     }
 
@@ -135,9 +135,9 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         settle();
-        clickTitle(w.DBGridPro1, col(w.DBGridPro1, "F"));
+        clickTitle(w.grid(0), col(w.grid(0), "F"));
         ModalAnswer answers;
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QVERIFY(answers.seen().empty());
         QVERIFY(QFileInfo::exists(mdxOf(path)));
         QCOMPARE(readHeader(path).indexFlag, 1);
@@ -160,12 +160,12 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
-        DBGridPro* g = w.DBGridPro1;
+        DBGridPro* g = w.grid(0);
         g->setCurrentCell(current, 0);
         if (!selection.isEmpty())
             g->selectRows(std::vector<int>(selection.begin(), selection.end()));
         ModalAnswer answers;
-        w.N24->trigger();
+        control(w, "N24")->trigger();
         QVERIFY(answers.seen().empty());
         QVERIFY(w.TableModified());
         QCOMPARE(shown(w, "N"), left);
@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(QFileInfo(path).size(), 577 + (10 - deleted) * 265 + 1);
 
         answers.press(QMessageBox::No);
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Кварнел-ЛД5"));
@@ -189,21 +189,21 @@ private slots:
             auto p = f.start();
             TForm1& w = *p->Form1;
             path = f.openMixed(w);
-            w.PageControl1->setCurrentIndex(2);
-            DBGridPro* g = w.DBGridPro3;
+            w.views().PageControl1->setCurrentIndex(2);
+            DBGridPro* g = w.grid(2);
             const int note = col(g, "COMMENT");
             g->setCurrentCell(0, note);
             w.ColorDialog1.handler = [&](ColorDialog& d) {
                 d.color = red;
                 return true;
             };
-            w.N28->trigger();
+            control(w, "N28")->trigger();
             QCOMPARE(g->column(note).color, red);
-            QVERIFY(!w.DBGridPro1->column(col(w.DBGridPro1, "COMMENT")).color.isValid());
+            QVERIFY(!w.grid(0)->column(col(w.grid(0), "COMMENT")).color.isValid());
             for (const GridColumn& c : g->columns())
                 QCOMPARE(c.color.isValid(), c.fieldName == QLatin1String("COMMENT"));
             g->setColumnWidth(col(g, "DATE"), 150);
-            w.N16->trigger();
+            control(w, "N16")->trigger();
             // Forget the run's state: what comes back comes from the stored layout.
             g->clearColors();
             g->setColumnWidth(col(g, "DATE"), 40);
@@ -216,18 +216,18 @@ private slots:
             auto p = f.start();
             TForm1& w = *p->Form1;
             AppFixture::openThroughDialog(w, path);
-            DBGridPro* g = w.DBGridPro3;
+            DBGridPro* g = w.grid(2);
             QCOMPARE(g->column(col(g, "COMMENT")).color, red);
             QCOMPARE(g->column(col(g, "DATE")).width, 150);
-            w.PageControl1->setCurrentIndex(2);
-            w.N30->trigger();
+            w.views().PageControl1->setCurrentIndex(2);
+            control(w, "N30")->trigger();
             for (const GridColumn& c : g->columns())
                 QVERIFY(!c.color.isValid());
             w.close();
         }
         auto p = f.start();
         AppFixture::openThroughDialog(*p->Form1, path);
-        for (const GridColumn& c : p->Form1->DBGridPro3->columns())
+        for (const GridColumn& c : p->Form1->grid(2)->columns())
             QVERIFY(!c.color.isValid());
     }
 
@@ -236,12 +236,12 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         f.openMixed(w);
-        w.PageControl1->setCurrentIndex(2);
+        w.views().PageControl1->setCurrentIndex(2);
         settle();
-        DBGridPro* g = w.DBGridPro3;
+        DBGridPro* g = w.grid(2);
         QCOMPARE(g->columnCount(), 13);
         g->resize(900, g->height());
-        w.N26->trigger();
+        control(w, "N26")->trigger();
         for (const GridColumn& c : g->columns())
             QCOMPARE(c.width, 69);
         QVERIFY(g->autoFit());
@@ -293,14 +293,14 @@ private slots:
             storeValue(ModeViews::layoutValueName(page), text);
         auto p = f.start();
         TForm1& w = *p->Form1;
-        const std::vector<GridColumn> before = w.DBGridPro1->columns();
+        const std::vector<GridColumn> before = w.grid(0)->columns();
         f.openMixed(w);
         QVERIFY(w.TableOpen());
-        QCOMPARE(w.DBGridPro1->rowCount(), 4);
-        QCOMPARE(w.DBGridPro1->columnCount(), int(before.size()));
+        QCOMPARE(w.grid(0)->rowCount(), 4);
+        QCOMPARE(w.grid(0)->columnCount(), int(before.size()));
         for (std::size_t i = 0; i < before.size(); ++i) {
-            QCOMPARE(w.DBGridPro1->column(int(i)).fieldName, before[i].fieldName);
-            QCOMPARE(w.DBGridPro1->column(int(i)).width, before[i].width);
+            QCOMPARE(w.grid(0)->column(int(i)).fieldName, before[i].fieldName);
+            QCOMPARE(w.grid(0)->column(int(i)).width, before[i].width);
         }
     }
 
@@ -319,8 +319,8 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         f.openMixed(w);
-        w.PageControl1->setCurrentIndex(1);
-        DBGridPro* g = w.DBGridPro2;
+        w.views().PageControl1->setCurrentIndex(1);
+        DBGridPro* g = w.grid(1);
         g->setColumnWidth(col(g, "A"), 123);
         g->setColumnWidth(col(g, "TR_A"), 77);
         const std::vector<GridColumn> before = g->columns();
@@ -334,7 +334,7 @@ private slots:
             form->RadioButton2->click();
             form->Button2->click();
         });
-        w.N37->trigger();
+        control(w, "N37")->trigger();
         const QString a_sr = cellText(g, 0, col(g, "A_SR"));
         QLocale::setDefault(saved);
         QCOMPARE(answers.unexpected(), 0);
@@ -350,8 +350,8 @@ private slots:
         QVERIFY(g->column(col(g, "S")).visible);
         QCOMPARE(a_sr, text); // 2.0 m/s² as its root-mean-square value
         // The other views keep their own choice.
-        QVERIFY(w.DBGridPro1->column(col(w.DBGridPro1, "A")).visible);
-        QVERIFY(w.DBGridPro3->column(col(w.DBGridPro3, "A")).visible);
+        QVERIFY(w.grid(0)->column(col(w.grid(0), "A")).visible);
+        QVERIFY(w.grid(2)->column(col(w.grid(2), "A")).visible);
     }
 
     void theDialogShowsTheColumnsAndCancelChangesNothing() {
@@ -359,15 +359,15 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         f.openMixed(w);
-        w.PageControl1->setCurrentIndex(2);
+        w.views().PageControl1->setCurrentIndex(2);
         ModalAnswer answers;
         answers.then([](QWidget* d) {
             auto* form = static_cast<TForm3*>(d);
             form->RadioButton6->click();
             form->Button2->click();
         });
-        w.N38->trigger();
-        DBGridPro* g = w.DBGridPro3;
+        control(w, "N38")->trigger();
+        DBGridPro* g = w.grid(2);
         QVERIFY(g->column(col(g, "S_SR")).visible);
         QVERIFY(!g->column(col(g, "S")).visible);
         const std::vector<GridColumn> chosen = g->columns();
@@ -382,7 +382,7 @@ private slots:
             QVERIFY(form->isVisible());
             form->Button1->click();
         });
-        w.N37->trigger();
+        control(w, "N37")->trigger();
         QVERIFY(fullChecked);
         for (std::size_t i = 0; i < chosen.size(); ++i) {
             QCOMPARE(g->column(int(i)).visible, chosen[i].visible);
@@ -390,14 +390,14 @@ private slots:
         }
         QCOMPARE(answers.unexpected(), 0);
         // "Оперативный" was never switched.
-        w.PageControl1->setCurrentIndex(0);
+        w.views().PageControl1->setCurrentIndex(0);
         bool defaults = false;
         answers.then([&](QWidget* d) {
             auto* form = static_cast<TForm3*>(d);
             defaults = form->RadioButton1->isChecked() && form->RadioButton5->isChecked();
             form->Button1->click();
         });
-        w.N37->trigger();
+        control(w, "N37")->trigger();
         QVERIFY(defaults);
     }
 
@@ -413,7 +413,7 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         settle();
-        DBGridPro* g = w.DBGridPro1;
+        DBGridPro* g = w.grid(0);
         QVERIFY(!startEdit(w, g, 0, col(g, "F")));
         QVERIFY(!w.TableModified());
         QLineEdit* editor = startEdit(w, g, 1, col(g, "COMMENT"));
@@ -425,7 +425,7 @@ private slots:
 
         ModalAnswer answers;
         answers.press(QMessageBox::StandardButton(answer));
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
         QCOMPARE(columnValues(path, QStringLiteral("COMMENT")).at(2).toString(),
@@ -438,7 +438,7 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         settle();
-        DBGridPro* g = w.DBGridPro1;
+        DBGridPro* g = w.grid(0);
         QLineEdit* editor = startEdit(w, g, 0, col(g, "COMMENT"));
         QVERIFY(editor);
         editor->clear();
@@ -447,7 +447,7 @@ private slots:
         QTest::keyClicks(editor, QString(60, QLatin1Char('x')));
         QCOMPARE(editor->text().size(), 50);
         QTest::keyClick(editor, Qt::Key_Return);
-        w.N15->trigger();
+        control(w, "N15")->trigger();
         QCOMPARE(columnValues(path, QStringLiteral("COMMENT")).at(0).toString(),
                  QStringLiteral("Ж") + QString(49, QLatin1Char('x')));
     }

@@ -82,7 +82,7 @@ private slots:
         f.openMixed(w);
         QVERIFY(w.TableOpen());
         QVERIFY(action->isEnabled());
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(action->isEnabled(), !table);
     }
 
@@ -93,15 +93,15 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел "));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Кварнел-ЛД5+"));
         QVERIFY(w.windowState() & Qt::WindowMaximized);
-        QVERIFY(!w.PageControl1->isVisible());
+        QVERIFY(!w.views().PageControl1->isVisible());
         QCOMPARE(w.centralWidget()->palette().color(QPalette::Window), w.palette().color(QPalette::Dark));
         QVERIFY(w.centralWidget()->autoFillBackground());
-        QVERIFY(!w.bin1->isVisible());
+        QVERIFY(!control(w, "bin1")->isVisible());
         QVERIFY(!w.TableOpen());
         QVERIFY(!w.Dbf1.isOpen());
         QStringList pages;
-        for (int i = 0; i < w.PageControl1->count(); ++i)
-            pages << w.PageControl1->tabText(i);
+        for (int i = 0; i < w.views().PageControl1->count(); ++i)
+            pages << w.views().PageControl1->tabText(i);
         QCOMPARE(pages, QStringList({QStringLiteral("Оперативный"), QStringLiteral("Ждущий"),
                                      QStringLiteral("Наблюдения")}));
         QCOMPARE(w.activePage(), 0);
@@ -179,13 +179,13 @@ private slots:
         f.openMixed(w, QStringLiteral("other/Замер.dbf"));
         const QString layout = storedValue(QStringLiteral("Table_1")).toString();
         QVERIFY(!layout.isEmpty());
-        w.DBGridPro1->setColumnWidth(0, 333);
+        w.grid(0)->setColumnWidth(0, 333);
 
         ModalAnswer answers;
         if (closeBox) {
             w.close();
         } else {
-            QTimer::singleShot(0, &w, [&w] { w.N22->trigger(); });
+            QTimer::singleShot(0, &w, [&w] { control(w, "N22")->trigger(); });
             QCOMPARE(qApp->exec(), 0);
         }
         QCOMPARE(answers.unexpected(), 0);
@@ -216,7 +216,7 @@ private slots:
 
         f.openMixed(w);
         QVERIFY(w.TableOpen());
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCoreApplication::processEvents(); // a warning posted by the closing would show now
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.unexpected(), 0);
@@ -281,7 +281,7 @@ private slots:
             version = about->StaticText3->text();
             about->Button1->click();
         });
-        p->Form1->N36->trigger();
+        control(*p->Form1, "N36")->trigger();
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(answers.seen().at(0).title, QStringLiteral("О программе"));
         QCOMPARE(version, QStringLiteral("Версия 1.0.0.9"));
@@ -341,13 +341,13 @@ private slots:
         f.openMixed(w, QStringLiteral("Цех1.dbf"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
-        QVERIFY(w.PageControl1->isVisible());
+        QVERIFY(w.views().PageControl1->isVisible());
         QCOMPARE(w.DefaultDir, QDir::toNativeSeparators(f.dataPath(QString()).chopped(1)));
         QVERIFY(!w.TableModified());
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел-ЛД5"));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Кварнел-ЛД5"));
-        QVERIFY(!w.PageControl1->isVisible());
+        QVERIFY(!w.views().PageControl1->isVisible());
         QVERIFY(!w.Dbf1.isOpen());
     }
 
@@ -361,7 +361,7 @@ private slots:
             seen = d;
             return false;
         };
-        w.N3->trigger();
+        control(w, "N3")->trigger();
         QCOMPARE(seen.fileName, QString());
         QCOMPARE(seen.filter, QStringLiteral("Базы данных|*.dbf"));
         QCOMPARE(seen.filterIndex, 1);
@@ -380,11 +380,13 @@ private slots:
             return false;
         };
         QMenuBar* bar = w.menuBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(w.N1->menuAction()).center());
-        QTRY_VERIFY(w.N1->isVisible());
-        QTest::mouseClick(w.N1, Qt::LeftButton, {}, w.N1->actionGeometry(w.N3).center());
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(control<QMenu>(w, "N1")->menuAction()).center());
+        QTRY_VERIFY(control<QMenu>(w, "N1")->isVisible());
+        QTest::mouseClick(control<QMenu>(w, "N1"), Qt::LeftButton, {},
+                          control<QMenu>(w, "N1")->actionGeometry(control(w, "N3")).center());
         QTRY_COMPARE(asked, 1);
-        QWidget* open = w.ToolBar1->widgetForAction(w.ToolButton2);
+        QWidget* open = control<QToolBar>(w, "ToolBar1")->widgetForAction(control(w, "ToolButton2"));
         QCOMPARE(open->size(), QSize(25, 23));
         QTest::mouseClick(open, Qt::LeftButton);
         QCOMPARE(asked, 2);
@@ -433,10 +435,10 @@ private slots:
         QCOMPARE(answers.seen()[1].text, QStringLiteral("База данных повреждена !"));
         QVERIFY(!w.TableOpen());
         QVERIFY(!w.Dbf1.isOpen());
-        QVERIFY(!w.PageControl1->isVisible());
-        QVERIFY(!w.N16->isEnabled());
+        QVERIFY(!w.views().PageControl1->isVisible());
+        QVERIFY(!control(w, "N16")->isEnabled());
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел-ЛД5"));
-        QCOMPARE(w.DBGridPro1->rowCount(), 0);
+        QCOMPARE(w.grid(0)->rowCount(), 0);
     }
 
     void saveWritesAndClearsTheChangeMark_data() {
@@ -456,9 +458,9 @@ private slots:
         QVERIFY(w.TableOpen());
         QVERIFY(w.Dbf1.isOpen());
         QCOMPARE(w.windowTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
-        QCOMPARE(w.DBGridPro1->rowCount(), 4);
+        QCOMPARE(w.grid(0)->rowCount(), 4);
         ModalAnswer answers;
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QVERIFY(answers.seen().empty());
     }
 
@@ -478,7 +480,7 @@ private slots:
             buttons << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
             box->button(QMessageBox::No)->click();
         });
-        w.N16->trigger();
+        control(w, "N16")->trigger();
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(buttons, QStringList({QStringLiteral("&Да"), QStringLiteral("&Нет")}));
 
@@ -494,8 +496,8 @@ private slots:
         f.openMixed(w);
         ModalAnswer answers;
         answers.press(QMessageBox::Ok).press(QMessageBox::Ok);
-        w.N4->trigger();
-        w.N18->trigger();
+        control(w, "N4")->trigger();
+        control(w, "N18")->trigger();
         QCOMPARE(answers.seen().size(), std::size_t(2));
         QCOMPARE(answers.seen()[0].className, QStringLiteral("report::PreviewWindow"));
         QCOMPARE(answers.seen()[1].className, answers.seen()[0].className);
