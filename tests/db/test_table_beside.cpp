@@ -6,6 +6,7 @@
 #include "core/FileLayer.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/RenameWatch.h"
+#include "tests/support/SecondWriter.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -23,17 +24,6 @@ ino_t inodeOf(const QString& path) {
 
 QStringList entriesOf(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-// Another writer of this process; open-file-description locks refuse it just as another program.
-bool secondWriterRefused(const QString& path) {
-    DbfTable second;
-    try {
-        second.open(path);
-    } catch (const KvError&) {
-        return true;
-    }
-    return false;
 }
 
 // The changes the cases make, on an open table of six sample rows.

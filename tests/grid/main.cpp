@@ -1,13 +1,10 @@
-#include <QtTest>
+#include "RunSuites.h"
 
 #ifdef KV_GRID_WIDGET_TESTS
 #include <QApplication>
 #else
 #include <QGuiApplication>
 #endif
-
-#include <memory>
-#include <vector>
 
 // Two executables share this entry: the grid's logic (fonts, no widgets) and the grid widget.
 #ifdef KV_GRID_WIDGET_TESTS
@@ -26,12 +23,5 @@ using Application = QGuiApplication;
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    std::vector<std::unique_ptr<QObject>> all;
-    for (auto make : {KV_GRID_SUITES})
-        for (auto& t : make())
-            all.push_back(std::move(t));
-    int failed = 0;
-    for (auto& t : all)
-        failed += QTest::qExec(t.get(), argc, argv) != 0 ? 1 : 0;
-    return failed == 0 ? 0 : 1;
+    return runSuites(argc, argv, {KV_GRID_SUITES});
 }

@@ -6,6 +6,7 @@
 #include "image/MemoryImage.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/RenameWatch.h"
+#include "tests/support/SecondWriter.h"
 #include "tests/support/TestImages.h"
 
 #include <QDir>
@@ -98,17 +99,6 @@ void compareWithImage(const QString& path, const MemoryImage& image) {
         QVERIFY(sameStored(t.value("DT"), d.DT ? std::optional<double>(*d.DT) : std::nullopt));
         QVERIFY(t.value("COMMENT").isNull() || t.value("COMMENT").toString().isEmpty());
     }
-}
-
-// Another writer of this process; open-file-description locks refuse it just as another program.
-bool secondWriterRefused(const QString& path) {
-    DbfTable second;
-    try {
-        second.open(path);
-    } catch (const KvError&) {
-        return true;
-    }
-    return false;
 }
 
 } // namespace
