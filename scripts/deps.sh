@@ -3,7 +3,7 @@
 
 BUILD_PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-serialport-dev
     libgsf-1-dev
     qt6-translations-l10n
 )
