@@ -1,5 +1,8 @@
 #include "link/DownloadLink.h"
 
+#include <cerrno>
+#include <cstring>
+
 DownloadLink::DownloadLink(std::unique_ptr<LinkTimer> answerTimer)
     : m_answerTimer(answerTimer ? std::move(answerTimer)
                                 : std::make_unique<SystemTimer>(SystemTimer::Mode::SingleShot)),
@@ -22,43 +25,67 @@ DownloadLink::~DownloadLink() {
 }
 
 void DownloadLink::startDownload() {
-    m_denied.clear();
     m_protocol.start();
 }
 
-QString DownloadLink::portName() const { return driver.portName(); }
+QString DownloadLink::portName() const {
+    return driver.portName();
+}
 
-void DownloadLink::setPortName(const QString& name) { driver.setPortName(name); }
+void DownloadLink::setPortName(const QString& name) {
+    driver.setPortName(name);
+}
 
 bool DownloadLink::openPort() {
-    const bool ok = driver.OpenPort();
-    const serial::OpenFailure& failure = driver.lastOpenFailure();
-    if (!ok && failure.permissionDenied() && !m_denied.contains(failure.device))
-        m_denied.append(failure.device);
-    return ok;
+    return driver.OpenPort();
 }
 
-void DownloadLink::closePort() { driver.ClosePort(); }
-
-bool DownloadLink::writeByte(uint8_t value) { return driver.WriteByte(value); }
-
-void DownloadLink::startAnswerTimer(int ms) { m_answerTimer->start(ms); }
-
-void DownloadLink::stopAnswerTimer() { m_answerTimer->stop(); }
-
-QString DownloadLink::openFailureNote() const {
-    QStringList lines;
-    for (const QString& device : m_denied)
-        lines.append(accessDeniedNote(device));
-    return lines.join(QLatin1Char('\n'));
+void DownloadLink::closePort() {
+    driver.ClosePort();
 }
 
-QString accessDeniedNote(const QString& device) {
-    const QString group = serial::SerialDevice::deviceGroup(device);
-    if (group.isEmpty() || group == QLatin1String("root"))
-        return QStringLiteral("Нет доступа к устройству %1: в Linux пользователь должен входить в группу "
-                              "устройства (обычно «dialout»).")
-            .arg(device);
-    return QStringLiteral("Нет доступа к устройству %1: в Linux пользователь должен входить в группу «%2».")
-        .arg(device, group);
+bool DownloadLink::writeByte(uint8_t value) {
+    return driver.WriteByte(value);
+}
+
+void DownloadLink::startAnswerTimer(int ms) {
+    m_answerTimer->start(ms);
+}
+
+void DownloadLink::stopAnswerTimer() {
+    m_answerTimer->stop();
+}
+
+QString DownloadLink::openFailureReason() const {
+    return ::openFailureReason(driver.lastOpenFailure());
+}
+
+QString DownloadLink::portLabel() const {
+    const QString device = serial::SerialDevice::deviceFor(portName());
+    return device == portName() ? device : QStringLiteral("%1 (%2)").arg(portName(), device);
+}
+
+QStringList DownloadLink::portsToTry() const {
+    if (!m_choice.isEmpty())
+        return {m_choice};
+    const serial::SystemPortLister system;
+    return serial::portsToTry(QString(), m_lister ? m_lister->ports() : system.ports());
+}
+
+QString openFailureReason(const serial::OpenFailure& failure) {
+    switch (failure.error) {
+    case 0:
+        return {};
+    case EACCES:
+    case EPERM:
+        return serial::noPermissionReason(serial::SerialDevice::deviceGroup(failure.device));
+    case EBUSY:
+        return QStringLiteral("занят другой программой");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("устройство не найдено");
+    default:
+        return QString::fromLocal8Bit(std::strerror(failure.error));
+    }
 }

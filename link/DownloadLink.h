@@ -3,6 +3,7 @@
 #include "link/CommPortDriver.h"
 #include "link/DownloadProtocol.h"
 #include "link/LinkTimer.h"
+#include "link/PortList.h"
 
 #include <QStringList>
 
@@ -33,10 +34,15 @@ public:
     bool writeByte(uint8_t value) override;
     void startAnswerTimer(int ms) override;
     void stopAnswerTimer() override;
-    QString openFailureNote() const override;
+    QString openFailureReason() const override;
+    QString portLabel() const override;
+    QStringList portsToTry() const override;
 
-    // Devices that refused us for lack of permission since the last start.
-    const QStringList& deniedDevices() const { return m_denied; }
+    // The user's port: that one only; empty looks on "\\.\COM1", "\\.\COM2" and every USB port.
+    void setPortChoice(const QString& port) { m_choice = port; }
+    const QString& portChoice() const { return m_choice; }
+    // Where the USB ports come from; null takes the system's listing.
+    void setPortLister(std::shared_ptr<const serial::PortLister> lister) { m_lister = std::move(lister); }
 
 protected:
     // Starts a fresh download.
@@ -45,8 +51,9 @@ protected:
 private:
     std::unique_ptr<LinkTimer> m_answerTimer;
     DownloadProtocol m_protocol;
-    QStringList m_denied;
+    QString m_choice;
+    std::shared_ptr<const serial::PortLister> m_lister;
 };
 
-// The line of "Прибор не обнаружен! ..." that names a device we had no permission for.
-QString accessDeniedNote(const QString& device);
+// Why a port did not open, as the "Прибор не обнаружен!" message says it.
+QString openFailureReason(const serial::OpenFailure& failure);

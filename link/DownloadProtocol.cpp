@@ -24,6 +24,10 @@ const QString acceptedDate = QStringLiteral("12.11.09");
 
 } // namespace
 
+QStringList DownloadHost::portsToTry() const {
+    return {DownloadProtocol::portCom1(), DownloadProtocol::portCom2()};
+}
+
 DownloadProtocol::DownloadProtocol(DownloadHost& host, std::function<int64_t()> clock)
     : m_host(host), m_clock(clock ? std::move(clock) : std::function<int64_t()>(steadyMs)),
       m_buffer(BufferSize, '\0') {}
@@ -56,12 +60,16 @@ uint8_t DownloadProtocol::decode_pair(int i) const {
 }
 
 QString DownloadProtocol::date_text(int p) const {
-    return twoDigits(decode_pair(p + 4)) + QLatin1Char('.') + twoDigits(decode_pair(p + 2)) + QLatin1Char('.') +
-           twoDigits(decode_pair(p));
+    return twoDigits(decode_pair(p + 4)) + QLatin1Char('.') + twoDigits(decode_pair(p + 2)) +
+           QLatin1Char('.') + twoDigits(decode_pair(p));
 }
 
 void DownloadProtocol::start() {
-    m_host.setPortName(portCom1());
+    m_ports = m_host.portsToTry();
+    if (m_ports.isEmpty())
+        m_ports.append(portCom1());
+    m_tried.clear();
+    m_host.setPortName(m_ports.first());
     m_endMarkerSeen = false;
     m_receivedCount = 0;
     m_progress = 0;
@@ -75,7 +83,22 @@ void DownloadProtocol::start() {
     m_host.showStatus(QStringLiteral("Ожидание готовности прибора ..."));
     m_caption = captionFor(m_progress);
     m_host.showCaption(m_caption);
-    m_host.openPort();
+    tryPort(0);
+}
+
+// A port that does not open is left at once; the timer still moves on, so that the message of
+// the last port comes from the timer and not from inside start(), when the view is being shown.
+void DownloadProtocol::tryPort(int index) {
+    m_portIndex = index;
+    m_host.setPortName(m_ports[index]);
+    m_openFailed = !m_host.openPort();
+    if (m_openFailed) {
+        const QString reason = m_host.openFailureReason();
+        m_tried.append(m_host.portLabel() + QStringLiteral(": ") +
+                       (reason.isEmpty() ? QStringLiteral("порт не открыт") : reason));
+        startTimer(0);
+        return;
+    }
     sendIdentify();
     startTimer();
 }
@@ -85,10 +108,11 @@ void DownloadProtocol::sendIdentify() {
     m_host.writeByte(RequestIdentify);
 }
 
-void DownloadProtocol::startTimer() {
+void DownloadProtocol::startTimer(int ms) {
     m_timerRunning = true;
     m_timerStart = m_clock();
-    m_host.startAnswerTimer(AnswerTimeoutMs);
+    m_timerMs = ms;
+    m_host.startAnswerTimer(ms);
 }
 
 void DownloadProtocol::stopTimer() {
@@ -133,7 +157,8 @@ void DownloadProtocol::receive(const char* data, uint32_t size) {
             return;
     }
     if (m_phase == Phase::F) {
-        m_progress = std::min(100, static_cast<int>(static_cast<int64_t>(m_receivedCount) * 100 / FullDumpLength));
+        m_progress =
+            std::min(100, static_cast<int>(static_cast<int64_t>(m_receivedCount) * 100 / FullDumpLength));
         m_host.showProgress(m_progress);
         m_caption = captionFor(m_progress);
         m_host.showCaption(m_caption);
@@ -240,24 +265,24 @@ void DownloadProtocol::answerTimeout() {
     stopTimer();
     m_endMarkerSeen = false;
     m_receivedCount = 0;
-    if (m_host.portName() == portCom1()) {
-        m_host.closePort();
-        m_host.setPortName(portCom2());
-        m_host.openPort();
-        m_progress = 0;
-        m_host.showProgress(0);
-        sendIdentify();
-        startTimer();
-        return;
-    }
+    if (!m_openFailed)
+        m_tried.append(m_host.portLabel() + QStringLiteral(": нет ответа"));
     m_host.closePort();
-    m_host.setPortName(portCom1());
     m_progress = 0;
     m_host.showProgress(0);
-    QString text = QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
-    const QString note = m_host.openFailureNote();
-    if (!note.isEmpty())
-        text += QLatin1Char('\n') + note;
+    if (m_portIndex + 1 < m_ports.size()) {
+        tryPort(m_portIndex + 1);
+        return;
+    }
+    notFound();
+}
+
+void DownloadProtocol::notFound() {
+    m_host.setPortName(m_ports.first());
+    QString text =
+        QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
+    for (const QString& line : m_tried)
+        text += QLatin1Char('\n') + line;
     m_state = State::EndedCancel;
     m_inMessage = true;
     m_host.showMessage(DownloadHost::Message::NotFound, text);
@@ -278,9 +303,11 @@ void DownloadProtocol::cancel() {
         m_host.finished(false);
 }
 
-void DownloadProtocol::close() { stopTimer(); }
+void DownloadProtocol::close() {
+    stopTimer();
+}
 
 void DownloadProtocol::poll() {
-    if (m_timerRunning && m_clock() - m_timerStart >= AnswerTimeoutMs)
+    if (m_timerRunning && m_clock() - m_timerStart >= m_timerMs)
         answerTimeout();
 }

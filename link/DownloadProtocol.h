@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -14,15 +15,22 @@ class DownloadHost {
 public:
     enum class Message {
         WrongInstrument, // "Вы подключили не тот прибор !", caption "Error"
-        UnknownVersion,  // "Неизвестная или новая версия прибора !", caption "Error"
-        NotFound,        // "Прибор не обнаружен! ...", caption "Ошибка"
-        Damaged,         // the transfer was damaged, caption "Ошибка"
+        UnknownVersion, // "Неизвестная или новая версия прибора !", caption "Error"
+        NotFound,       // "Прибор не обнаружен! ...", caption "Ошибка"
+        Damaged,        // the transfer was damaged, caption "Ошибка"
     };
     virtual ~DownloadHost() = default;
 
     virtual QString portName() const = 0;
     virtual void setPortName(const QString& name) = 0;
     virtual bool openPort() = 0;
+    // Why the last openPort() failed, in the words of the "Прибор не обнаружен!" message.
+    virtual QString openFailureReason() const { return {}; }
+    // The port being tried as the user knows it, e.g. "\\.\COM1 (/dev/ttyS0)".
+    virtual QString portLabel() const { return portName(); }
+    // The ports to look for the instrument on, in order: "\\.\COM1", "\\.\COM2" unless the
+    // host knows more or the user chose one.
+    virtual QStringList portsToTry() const;
     virtual void closePort() = 0;
     virtual bool writeByte(uint8_t value) = 0;
     // The 3000 ms answer timer; its expiry is DownloadProtocol::answerTimeout().
@@ -37,8 +45,6 @@ public:
     virtual void showRecordCount(const QString& count) = 0;
     // A modal message; may run a nested loop that delivers more chunks.
     virtual void showMessage(Message kind, const QString& text) = 0;
-    // A line added to "Прибор не обнаружен! ..." (why a port could not be opened), or empty.
-    virtual QString openFailureNote() const { return {}; }
     // The end of the download: ok with the decoded image, or Cancel.
     virtual void finished(bool ok) = 0;
 };
@@ -61,11 +67,11 @@ public:
     // clock: milliseconds of a monotonic clock; only poll() reads it.
     explicit DownloadProtocol(DownloadHost& host, std::function<int64_t()> clock = {});
 
-    // A fresh download on "\\.\COM1".
+    // A fresh download on the first of the host's ports.
     void start();
     // A chunk of characters the port received.
     void receive(const char* data, uint32_t size);
-    // The answer timer expired: try the second port, or give up.
+    // The answer timer expired: try the next port, or give up naming every port tried.
     void answerTimeout();
     // The user's "Отмена".
     void cancel();
@@ -98,7 +104,9 @@ public:
 
 private:
     void sendIdentify();
-    void startTimer();
+    void tryPort(int index);
+    void notFound();
+    void startTimer(int ms = AnswerTimeoutMs);
     void stopTimer();
     void checkIdentification();
     void finish();
@@ -115,6 +123,11 @@ private:
     State m_state = State::Idle;
     bool m_timerRunning = false;
     int64_t m_timerStart = 0;
+    int m_timerMs = AnswerTimeoutMs;
+    QStringList m_ports;
+    int m_portIndex = 0;
+    bool m_openFailed = false; // the answer timer runs only to move on from a port that did not open
+    QStringList m_tried;       // one line per port that gave nothing: its name and why
     int m_progress = 0;
     bool m_recordCountShown = false;
     bool m_inMessage = false;

@@ -181,7 +181,9 @@ private slots:
         QTest::newRow("no instrument")
             << false
             << QStringList{QStringLiteral(
-                   "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")};
+                   "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n"
+                   "\\\\.\\COM1 (/nonexistent/ttyS0): устройство не найдено\n"
+                   "\\\\.\\COM2 (/nonexistent/ttyS1): устройство не найдено")};
     }
     void createWithoutDownloadLeavesNoFile() {
         QFETCH(bool, instrument);

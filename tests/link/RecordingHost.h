@@ -3,6 +3,7 @@
 #include "link/DownloadProtocol.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QStringList>
 #include <functional>
 
@@ -15,6 +16,7 @@ public:
     QStringList opened;
     int closes = 0;
     bool timerRunning = false;
+    QList<int> timerIntervals;
     QList<int> progress;
     QStringList captions;
     QStringList titles;
@@ -24,7 +26,8 @@ public:
     QList<Message> messageKinds;
     QStringList messages;
     QList<bool> results;
-    QString note;
+    QStringList ports{DownloadProtocol::portCom1(), DownloadProtocol::portCom2()};
+    QMap<QString, QString> refused; // port -> why it does not open
     std::function<void()> duringMessage;
 
     QString portName() const override { return port; }
@@ -34,9 +37,11 @@ public:
     }
     bool openPort() override {
         opened.append(port);
-        open = true;
-        return true;
+        open = !refused.contains(port);
+        return open;
     }
+    QString openFailureReason() const override { return refused.value(port); }
+    QStringList portsToTry() const override { return ports; }
     void closePort() override {
         if (open)
             ++closes;
@@ -48,7 +53,10 @@ public:
         sent.append(static_cast<char>(value));
         return true;
     }
-    void startAnswerTimer(int) override { timerRunning = true; }
+    void startAnswerTimer(int ms) override {
+        timerRunning = true;
+        timerIntervals.append(ms);
+    }
     void stopAnswerTimer() override { timerRunning = false; }
     void showProgress(int percent) override { progress.append(percent); }
     void showCaption(const QString& caption) override { captions.append(caption); }
@@ -68,6 +76,5 @@ public:
         if (duringMessage)
             duringMessage();
     }
-    QString openFailureNote() const override { return note; }
     void finished(bool ok) override { results.append(ok); }
 };

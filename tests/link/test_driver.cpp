@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+
 #include <termios.h>
 
 namespace {
@@ -56,7 +58,7 @@ private slots:
     void wholePacketsMoveTheShortPacketsStart_data();
     void wholePacketsMoveTheShortPacketsStart();
     void deviceNamesMapThroughSettings();
-    void accessDeniedNoteNamesDevice();
+    void openFailureReasonSaysWhy();
 };
 
 void DriverTest::defaults() {
@@ -469,14 +471,26 @@ void DriverTest::deviceNamesMapThroughSettings() {
     QCOMPARE(pty.take(), QByteArray("\x46"));
 }
 
-void DriverTest::accessDeniedNoteNamesDevice() {
-    serial::OpenFailure failure{QStringLiteral("/dev/ttyS0"), EACCES};
+void DriverTest::openFailureReasonSaysWhy() {
+    serial::OpenFailure failure{QStringLiteral("/nonexistent/ttyS9"), EACCES};
     QVERIFY(failure.permissionDenied());
+    // The group of a device that is not there is unknown: the usual one is named.
+    QCOMPARE(
+        openFailureReason(failure),
+        QStringLiteral("нет доступа: пользователь должен входить в группу устройства (обычно «dialout»)"));
+    failure.error = EPERM;
+    QVERIFY(openFailureReason(failure).startsWith(QStringLiteral("нет доступа: ")));
     failure.error = ENOENT;
     QVERIFY(!failure.permissionDenied());
-    const QString note = accessDeniedNote(QStringLiteral("/nonexistent/ttyS9"));
-    QVERIFY(note.contains(QStringLiteral("/nonexistent/ttyS9")));
-    QVERIFY(note.contains(QStringLiteral("«dialout»")));
+    QCOMPARE(openFailureReason(failure), QStringLiteral("устройство не найдено"));
+    failure.error = ENXIO;
+    QCOMPARE(openFailureReason(failure), QStringLiteral("устройство не найдено"));
+    failure.error = EBUSY;
+    QCOMPARE(openFailureReason(failure), QStringLiteral("занят другой программой"));
+    failure.error = EIO;
+    QCOMPARE(openFailureReason(failure), QString::fromLocal8Bit(std::strerror(EIO)));
+    failure.error = 0;
+    QVERIFY(openFailureReason(failure).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(DriverTest)

@@ -54,6 +54,9 @@ private slots:
     void restartMidDumpDropsAndAsksAgain();
     void startMarkerStopsAnswerTimer();
     void silenceMovesToSecondPortThenGivesUp();
+    void portThatDoesNotOpenIsLeftWithoutWaiting();
+    void chosenPortIsTheOnlyOneTried();
+    void usbPortAfterSilentComPortsAnswers();
     void damagedDumpEndsWithCancel_data();
     void damagedDumpEndsWithCancel();
     void overlongDumpEndsWithCancel();
@@ -268,7 +271,6 @@ void ProtocolTest::startMarkerStopsAnswerTimer() {
 
 void ProtocolTest::silenceMovesToSecondPortThenGivesUp() {
     Rig rig;
-    rig.host.note = QStringLiteral("нет доступа");
     rig.protocol.start();
     rig.now = 2999;
     rig.protocol.poll();
@@ -285,7 +287,7 @@ void ProtocolTest::silenceMovesToSecondPortThenGivesUp() {
     QCOMPARE(rig.host.results, QList<bool>{false});
     QCOMPARE(rig.host.messages,
              QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно "
-                                        "инструкции!\nнет доступа")});
+                                        "инструкции!\n\\\\.\\COM1: нет ответа\n\\\\.\\COM2: нет ответа")});
     QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::NotFound});
     QVERIFY(!rig.host.open);
     QCOMPARE(rig.host.port, DownloadProtocol::portCom1());
@@ -293,6 +295,77 @@ void ProtocolTest::silenceMovesToSecondPortThenGivesUp() {
     rig.protocol.start();
     QCOMPARE(rig.host.opened.last(), DownloadProtocol::portCom1());
     QCOMPARE(rig.protocol.phase(), DownloadProtocol::Phase::V);
+}
+
+void ProtocolTest::portThatDoesNotOpenIsLeftWithoutWaiting() {
+    Rig rig;
+    const QString usb = QStringLiteral("/dev/ttyUSB0");
+    rig.host.ports = {DownloadProtocol::portCom1(), DownloadProtocol::portCom2(), usb};
+    rig.host.refused.insert(DownloadProtocol::portCom1(), QStringLiteral("устройство не найдено"));
+    rig.host.refused.insert(usb, QStringLiteral("занят другой программой"));
+    rig.protocol.start();
+    // Nothing is sent to a port that did not open, and the move on is due at once.
+    QVERIFY(rig.host.sent.isEmpty());
+    QCOMPARE(rig.host.timerIntervals, QList<int>{0});
+    QVERIFY(rig.host.results.isEmpty());
+    rig.protocol.poll();
+    QCOMPARE(rig.host.opened, (QStringList{DownloadProtocol::portCom1(), DownloadProtocol::portCom2()}));
+    QCOMPARE(rig.host.sent, QByteArray("\x56"));
+    QCOMPARE(rig.host.timerIntervals, (QList<int>{0, 3000}));
+    rig.now = 2999;
+    rig.protocol.poll();
+    QCOMPARE(rig.host.opened.size(), 2);
+    rig.now = 3000;
+    rig.protocol.poll();
+    QCOMPARE(rig.host.opened.last(), usb);
+    QCOMPARE(rig.host.timerIntervals, (QList<int>{0, 3000, 0}));
+    QVERIFY(rig.host.results.isEmpty());
+    rig.protocol.poll();
+    QCOMPARE(rig.host.results, QList<bool>{false});
+    QCOMPARE(rig.host.messages,
+             QStringList{QStringLiteral(
+                 "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n"
+                 "\\\\.\\COM1: устройство не найдено\n"
+                 "\\\\.\\COM2: нет ответа\n"
+                 "/dev/ttyUSB0: занят другой программой")});
+    QCOMPARE(rig.host.port, DownloadProtocol::portCom1());
+    QVERIFY(!rig.host.open);
+}
+
+void ProtocolTest::chosenPortIsTheOnlyOneTried() {
+    Rig rig;
+    const QString chosen = QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0");
+    rig.host.ports = {chosen};
+    rig.protocol.start();
+    QCOMPARE(rig.host.opened, QStringList{chosen});
+    rig.now = 3000;
+    rig.protocol.poll();
+    QCOMPARE(rig.host.opened, QStringList{chosen});
+    QCOMPARE(rig.host.messages.size(), 1);
+    QVERIFY(rig.host.messages.first().endsWith(QLatin1Char('\n') + chosen + QStringLiteral(": нет ответа")));
+    // The next start is on the chosen port again.
+    rig.protocol.start();
+    QCOMPARE(rig.host.opened.last(), chosen);
+}
+
+void ProtocolTest::usbPortAfterSilentComPortsAnswers() {
+    Rig rig;
+    const QString usb = QStringLiteral("/dev/ttyACM0");
+    rig.host.ports = {DownloadProtocol::portCom1(), DownloadProtocol::portCom2(), usb};
+    rig.protocol.start();
+    rig.now = 3000;
+    rig.protocol.poll();
+    rig.now = 6000;
+    rig.protocol.poll();
+    QCOMPARE(rig.host.opened, (QStringList{DownloadProtocol::portCom1(), DownloadProtocol::portCom2(), usb}));
+    QCOMPARE(rig.host.timerIntervals, (QList<int>{3000, 3000, 3000}));
+    QCOMPARE(rig.host.port, usb);
+    const QByteArray image = generated(30);
+    rig.feed(acceptedId);
+    rig.feed(dumpOf(image), 97);
+    QCOMPARE(rig.host.results, QList<bool>{true});
+    QCOMPARE(rig.protocol.image(), image);
+    QVERIFY(rig.host.messages.isEmpty());
 }
 
 void ProtocolTest::damagedDumpEndsWithCancel_data() {
