@@ -30,6 +30,16 @@ QString PortInfo::reason() const {
     return {};
 }
 
+QString listingLine(const PortInfo& port) {
+    const QString usable =
+        port.access == PortInfo::Access::Usable ? QStringLiteral("доступен") : port.reason();
+    QStringList fields{port.device, port.description, port.maker, port.byIdPath, usable};
+    // A tab or a line break inside a field would split it; the system's texts have none, but keep it so.
+    for (QString& field : fields)
+        field.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return fields.join(QLatin1Char('\t'));
+}
+
 SystemPortLister::SystemPortLister(QString byIdFolder) : m_byIdFolder(std::move(byIdFolder)) {}
 
 QList<PortInfo> SystemPortLister::ports() const {

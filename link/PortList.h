@@ -61,6 +61,10 @@ PortInfo::Access accessOf(const QString& device, QString* group);
 // then each USB port of the listing that is not already one of them.
 QStringList portsToTry(const QString& choice, const QList<PortInfo>& listed);
 
+// One line of the listing, tab-separated: device, description, maker, stable path, "доступен" or
+// why the port cannot be used.
+QString listingLine(const PortInfo& port);
+
 // "нет доступа: …" with the group to join.
 QString noPermissionReason(const QString& group);
 

@@ -26,7 +26,8 @@ const Command commands[] = {
     {"import", &import, false, "import IMAGE.bin TABLE.dbf [--append]"},
     {"export", &exportXls, false, "export TABLE.dbf --mode N OUT.xls [--firmware-date TEXT]"},
     {"report", &report, true, "report TABLE.dbf --mode N OUT.pdf [--sort FIELD[:desc]]"},
-    {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin]"},
+    {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"},
+    {"ports", &ports, false, "ports"},
 };
 
 const Command* find(const char* name) {

@@ -33,5 +33,6 @@ int import(const QStringList& args);
 int exportXls(const QStringList& args);
 int report(const QStringList& args);
 int download(const QStringList& args);
+int ports(const QStringList& args);
 
 } // namespace cli

@@ -92,11 +92,13 @@ private:
 
 } // namespace
 
-// kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]: the download of "Создать" (or of
-// "Дополнить" with --append) without the window, then its import.
+// kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]: the download of
+// "Создать" (or of "Дополнить" with --append) without the window, then its import. --port looks
+// for the instrument on that port only.
 int download(const QStringList& args) {
     bool append = false;
     QString binPath;
+    QString port;
     QStringList files;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -106,6 +108,10 @@ int download(const QStringList& args) {
             if (i + 1 >= args.size())
                 throw KvError(QStringLiteral("После --bin нужно имя файла."));
             binPath = args[++i];
+        } else if (arg == QLatin1String("--port")) {
+            if (i + 1 >= args.size())
+                throw KvError(QStringLiteral("После --port нужно имя порта."));
+            port = args[++i];
         } else if (arg.startsWith(QLatin1String("--"))) {
             throw KvError(QStringLiteral("Неизвестный параметр «%1».").arg(arg));
         } else {
@@ -113,8 +119,8 @@ int download(const QStringList& args) {
         }
     }
     if (files.size() != 1)
-        throw KvError(
-            QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin]"));
+        throw KvError(QStringLiteral(
+            "Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"));
     const QString tablePath = files.first();
 
     // A table to append to is checked before the instrument is kept busy for a quarter of a minute.
@@ -128,6 +134,7 @@ int download(const QStringList& args) {
     }
 
     ConsoleDownload link;
+    link.setPortChoice(port);
     if (!link.run())
         return 1;
     const QByteArray bytes = link.protocol().image();

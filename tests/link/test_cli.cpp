@@ -17,6 +17,8 @@ private slots:
     void noInstrumentFailsWithMessage();
     void rejectedInstrumentFails();
     void forbiddenDeviceIsNamed();
+    void chosenPortIsTheOnlyOneTried();
+    void portsListsOneLineEach();
 
 private:
     struct Run {
@@ -25,6 +27,7 @@ private:
         QString err;
     };
     Run download(const QStringList& args);
+    Run command(const QStringList& args);
     int dbfRows(const QString& path);
 
     QTemporaryDir m_dir;
@@ -37,8 +40,12 @@ void CliTest::initTestCase() {
 }
 
 CliTest::Run CliTest::download(const QStringList& args) {
+    return command(QStringList{QStringLiteral("download")} + args);
+}
+
+CliTest::Run CliTest::command(const QStringList& args) {
     QProcess p;
-    p.start(m_app, QStringList{QStringLiteral("download")} + args);
+    p.start(m_app, args);
     Run r;
     if (!p.waitForFinished(60000))
         return r;
@@ -127,6 +134,48 @@ void CliTest::forbiddenDeviceIsNamed() {
                  QStringLiteral("(%1): нет доступа: пользователь должен входить в группу").arg(forbidden)),
              qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("(/nonexistent/ttyS1): устройство не найдено")));
+}
+
+void CliTest::chosenPortIsTheOnlyOneTried() {
+    Simulator sim({QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("12")});
+    QVERIFY(sim.ok());
+    // COM1 and COM2 hold nothing; the chosen port has the instrument.
+    mapPort(QStringLiteral("COM1"), QStringLiteral("/nonexistent/ttyS0"));
+    mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
+    const QString table = m_dir.filePath(QStringLiteral("chosen.dbf"));
+    Run r = download({table, QStringLiteral("--port"), sim.device()});
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QVERIFY(!r.err.contains(QStringLiteral("ttyS0")));
+    QCOMPARE(dbfRows(table), 12);
+    // With the instrument on COM1 and another port chosen, COM1 is never tried.
+    mapPort(QStringLiteral("COM1"), sim.device());
+    const QString other = m_dir.filePath(QStringLiteral("other.dbf"));
+    r = download({other, QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyUSB7")});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно "
+                                           "инструкции!\n/nonexistent/ttyUSB7: устройство не найдено\n")),
+             qPrintable(r.err));
+    QVERIFY(!r.err.contains(QStringLiteral("COM1")));
+    QVERIFY(!QFile::exists(other));
+    QCOMPARE(download({other, QStringLiteral("--port")}).status, 1);
+}
+
+void CliTest::portsListsOneLineEach() {
+    const Run r = command({QStringLiteral("ports")});
+    QCOMPARE(r.status, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        QVERIFY(r.err.contains(QStringLiteral("Последовательные порты не найдены.")));
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 5);
+        QVERIFY(fields[0].startsWith(QLatin1Char('/')));
+        QVERIFY(!fields[4].isEmpty());
+    }
+    QCOMPARE(command({QStringLiteral("ports"), QStringLiteral("extra")}).status, 1);
+    const Run help = command({QStringLiteral("--help")});
+    QVERIFY(help.out.contains(QStringLiteral("kvarnel-ld5 ports")));
+    QVERIFY(help.out.contains(QStringLiteral("--port DEVICE")));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

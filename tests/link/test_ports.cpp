@@ -46,6 +46,7 @@ private slots:
     void automaticSkipsUsbPortAlreadyMappedToCom();
     void choiceNamePrefersStablePath();
     void reasonsSayWhatToDo();
+    void listingLineHasFiveFields();
     void byIdLinkIsFoundForItsDevice();
     void portHeldByAnotherProcessIsBusy();
 
@@ -110,6 +111,19 @@ void PortsTest::reasonsSayWhatToDo() {
     QCOMPARE(p.reason(), QStringLiteral("нет доступа: пользователь должен входить в группу «uucp»"));
     p.group.clear();
     QVERIFY(p.reason().contains(QStringLiteral("«dialout»")));
+}
+
+void PortsTest::listingLineHasFiveFields() {
+    PortInfo p =
+        usbPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0"));
+    p.description = QStringLiteral("FT232R USB UART");
+    p.maker = QStringLiteral("FTDI");
+    QCOMPARE(serial::listingLine(p), QStringLiteral("/dev/ttyUSB0\tFT232R USB UART\tFTDI\t"
+                                                    "/dev/serial/by-id/usb-FTDI-if00-port0\tдоступен"));
+    PortInfo q = builtInPort(QStringLiteral("/dev/ttyS0"));
+    q.description = QStringLiteral("a\tb");
+    q.access = PortInfo::Access::Busy;
+    QCOMPARE(serial::listingLine(q), QStringLiteral("/dev/ttyS0\ta b\t\t\tзанят другой программой"));
 }
 
 void PortsTest::byIdLinkIsFoundForItsDevice() {
