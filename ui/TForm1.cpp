@@ -4,6 +4,7 @@
 #include "ui/Command.h"
 #include "ui/ImageList.h"
 #include "ui/ModeViews.h"
+#include "ui/PortDialog.h"
 #include "ui/TForm3.h"
 #include "ui/TForm4.h"
 
@@ -161,6 +162,7 @@ void TForm1::createMenus() {
     N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
     N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
     N14 = item(N1, "N14", QStringLiteral("Дополнить"), &TForm1::N14Click);
+    N39 = item(N1, "N39", QStringLiteral("Порт прибора…"), &TForm1::N39Click);
     N15 = item(N1, "N15", QStringLiteral("Сохранить"), &TForm1::N15Click, QKeySequence(Qt::CTRL | Qt::Key_S),
                2);
     N16 = item(N1, "N16", QStringLiteral("Закрыть"), &TForm1::N16Click);
@@ -302,6 +304,12 @@ void TForm1::N22Click() {
     // Ends the message loop as a quit message does: no FormClose, nothing written.
     m_quitting = true;
     QCoreApplication::exit(0);
+}
+
+void TForm1::N39Click() {
+    PortDialog dialog(this, PortLister, Settings.readString(QStringLiteral("Port")));
+    if (dialog.exec() == QDialog::Accepted)
+        Settings.writeString(QStringLiteral("Port"), dialog.choice());
 }
 
 void TForm1::N34Click() {

@@ -6,6 +6,7 @@
 #include "db/views/LayoutStore.h"
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
+#include "link/PortList.h"
 #include "ui/Dialogs.h"
 
 #include <QMainWindow>
@@ -57,6 +58,8 @@ public:
 
     // Windows created after this one at start-up.
     TForm2* Form2 = nullptr;
+    // The ports "Порт прибора…" offers and the download looks on; tests hand in their own list.
+    std::shared_ptr<const serial::PortLister> PortLister = std::make_shared<serial::SystemPortLister>();
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
 
@@ -78,6 +81,7 @@ public:
     void N2Click();          // "Создать"
     void N3Click();          // "Открыть"
     void N14Click();         // "Дополнить"
+    void N39Click();         // "Порт прибора…"
     void N15Click();         // "Сохранить", ToolButton3
     void N16Click();         // "Закрыть"
     void N4Click();          // "Предварительный просмотр", pop-up "Печать"
@@ -111,7 +115,7 @@ protected:
 private:
     // The controls, named as the commands know them; the views' pages and grids are views()'s.
     QMenu* N1;
-    QAction *N2, *N3, *N14, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;
+    QAction *N2, *N3, *N14, *N39, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;
     QMenu* N23;
     QAction* N24;
     QMenu* N25;

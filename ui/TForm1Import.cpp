@@ -26,6 +26,8 @@ image::ImportHooks TForm1::importHooks() {
 bool TForm1::download() {
     if (!Form2)
         return false;
+    Form2->setPortLister(PortLister);
+    Form2->setPortChoice(Settings.readString(QStringLiteral("Port")));
     const int result = Form2->exec();
     // The identification is kept even when the dump that follows it fails.
     FirmwareDate = Form2->firmwareDate();

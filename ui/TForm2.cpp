@@ -1,6 +1,7 @@
 #include "ui/TForm2.h"
 
 #include "core/FileLayer.h"
+#include "ui/PortDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,6 +57,7 @@ TForm2::TForm2(QWidget* parent, std::unique_ptr<LinkTimer> answerTimer)
     addLine(0, QStringLiteral("Тип прибора:"), StaticText5, "StaticText5");
     addLine(1, QStringLiteral("Версия ПО:"), StaticText1, "StaticText1");
     addLine(2, QStringLiteral("Количество записей:"), StaticText7, "StaticText7");
+    addLine(3, QStringLiteral("Порт:"), PortText, "PortText");
     info->setColumnStretch(1, 1);
 
     CheckBox1 = new QCheckBox(QStringLiteral("Сохранить двоичный файл"), this);
@@ -106,6 +108,7 @@ void TForm2::FormShow() {
     m_closing = false;
     m_savedTitle = m_getTitle ? m_getTitle() : QString();
     CheckBox1->setChecked(false);
+    PortText->setText(portChoiceText(portChoice()));
     startDownload();
 }
 

@@ -42,6 +42,7 @@ public:
     QLabel* StaticText5 = nullptr;
     QLabel* StaticText1 = nullptr;
     QLabel* StaticText7 = nullptr;
+    QLabel* PortText = nullptr; // the port choice of "Порт прибора…"
     QCheckBox* CheckBox1 = nullptr;
     QPushButton* Button1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
