@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -397,6 +398,9 @@ void DialogTest::cancelledSaveDialogStillSucceeds() {
 void DialogTest::elementsAndTexts() {
     TForm2 dialog;
     QCOMPARE(dialog.size(), QSize(492, 264));
+    // Every line, the port's too, fits in the fixed size.
+    QVERIFY2(dialog.layout()->minimumSize().height() <= dialog.height(),
+             qPrintable(QString::number(dialog.layout()->minimumSize().height())));
     QCOMPARE(dialog.CheckBox1->text(), QStringLiteral("Сохранить двоичный файл"));
     QCOMPARE(dialog.Button1->text(), QStringLiteral("Отмена"));
     QCOMPARE(dialog.ProgressBar1->maximum(), 100);
