@@ -69,7 +69,7 @@ void CliTest::downloadCreatesTableAndBin() {
     const Run r = download({table, QStringLiteral("--bin"), bin});
     QVERIFY2(r.status == 0, qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("100% - Прием данных")));
-    QVERIFY(r.err.contains(QStringLiteral("Количество записей: 44")));
+    QVERIFY(r.err.contains(QStringLiteral("Количество записей: 300")));
     QFile a(source), b(bin);
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QCOMPARE(b.readAll(), a.readAll());
