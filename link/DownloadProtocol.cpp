@@ -62,8 +62,8 @@ uint8_t DownloadProtocol::decode_pair(int i) const {
 }
 
 QString DownloadProtocol::date_text(int p) const {
-    return twoDigits(decode_pair(p + 4)) + QLatin1Char('.') + twoDigits(decode_pair(p + 2)) +
-           QLatin1Char('.') + twoDigits(decode_pair(p));
+    return twoDigits(decode_pair(p + 4)) + QLatin1Char('.') + twoDigits(decode_pair(p + 2)) + QLatin1Char('.') +
+           twoDigits(decode_pair(p));
 }
 
 void DownloadProtocol::start() {
@@ -141,8 +141,7 @@ void DownloadProtocol::receive(const char* data, uint32_t size) {
             return;
     }
     if (m_phase == Phase::F) {
-        m_progress =
-            std::min(100, static_cast<int>(static_cast<int64_t>(m_receivedCount) * 100 / FullDumpLength));
+        m_progress = std::min(100, static_cast<int>(static_cast<int64_t>(m_receivedCount) * 100 / FullDumpLength));
         m_host.showProgress(m_progress);
         m_caption = captionFor(m_progress);
         m_host.showCaption(m_caption);
@@ -265,8 +264,7 @@ void DownloadProtocol::answerTimeout() {
     m_host.setPortName(portCom1());
     m_progress = 0;
     m_host.showProgress(0);
-    QString text =
-        QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
+    QString text = QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
     const QString note = m_host.openFailureNote();
     if (!note.isEmpty())
         text += QLatin1Char('\n') + note;
@@ -290,9 +288,7 @@ void DownloadProtocol::cancel() {
         m_host.finished(false);
 }
 
-void DownloadProtocol::close() {
-    stopTimer();
-}
+void DownloadProtocol::close() { stopTimer(); }
 
 void DownloadProtocol::lineLost() {
     if (m_state != State::Running || m_inMessage)

@@ -14,10 +14,10 @@ class DownloadHost {
 public:
     enum class Message {
         WrongInstrument, // "Вы подключили не тот прибор !", caption "Error"
-        UnknownVersion, // "Неизвестная или новая версия прибора !", caption "Error"
-        NotFound,       // "Прибор не обнаружен! ...", caption "Ошибка"
-        Damaged,        // the transfer was damaged, caption "Ошибка"
-        LineLost,       // the port failed or fell silent during the dump, caption "Ошибка"
+        UnknownVersion,  // "Неизвестная или новая версия прибора !", caption "Error"
+        NotFound,        // "Прибор не обнаружен! ...", caption "Ошибка"
+        Damaged,         // the transfer was damaged, caption "Ошибка"
+        LineLost,        // the port failed or fell silent during the dump, caption "Ошибка"
     };
     virtual ~DownloadHost() = default;
 

@@ -29,8 +29,7 @@ struct Rig {
         if (chunk <= 0)
             chunk = static_cast<int>(data.size());
         for (qsizetype i = 0; i < data.size(); i += chunk)
-            protocol.receive(data.constData() + i,
-                             static_cast<uint32_t>(std::min<qsizetype>(chunk, data.size() - i)));
+            protocol.receive(data.constData() + i, static_cast<uint32_t>(std::min<qsizetype>(chunk, data.size() - i)));
     }
     void identify() {
         protocol.start();
@@ -131,12 +130,9 @@ void ProtocolTest::rejectedIdentification_data() {
     QByteArray year2010 = acceptedId;
     year2010[3] = 0x3A;
     QTest::newRow("type 8") << type8 << wrong << "Вы подключили не тот прибор !" << 8 << 1 << "12.11.09";
-    QTest::newRow("version 2") << version2 << wrong << "Вы подключили не тот прибор !" << 7 << 2
-                               << "12.11.09";
-    QTest::newRow("day 13") << day13 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1
-                            << "13.11.09";
-    QTest::newRow("year 10") << year2010 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1
-                             << "12.11.10";
+    QTest::newRow("version 2") << version2 << wrong << "Вы подключили не тот прибор !" << 7 << 2 << "12.11.09";
+    QTest::newRow("day 13") << day13 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1 << "13.11.09";
+    QTest::newRow("year 10") << year2010 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1 << "12.11.10";
     // Of a longer answer the last nine characters decide.
     QTest::newRow("garbage before") << (QByteArray("\x38\x30", 2) + day13) << unknown
                                     << "Неизвестная или новая версия прибора !" << 7 << 1 << "13.11.09";
