@@ -479,7 +479,9 @@ void DriverTest::wholePacketsMoveTheShortPacketsStart() {
     d.setPacketTimeout(100);
     d.setPacketMode(pmPass);
     QList<QByteArray> packets;
-    d.OnReceivePacket = [&](TCommPortDriver*, const char* data, uint32_t size) { packets.append(QByteArray(data, size)); };
+    d.OnReceivePacket = [&](TCommPortDriver*, const char* data, uint32_t size) {
+        packets.append(QByteArray(data, size));
+    };
     QVERIFY(d.OpenPort());
     pty.send("ABCDEF");
     QVERIFY(waitForQueue(pty, 6));
