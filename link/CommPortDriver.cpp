@@ -257,13 +257,33 @@ uint32_t TCommPortDriver::WriteWithTimeout(const void* data, uint32_t count, uin
 void TCommPortDriver::PollInput() {
     if (!IsOpen())
         return;
+    pollOnce();
+    if (IsOpen() && m_pollTimer->isActive() && OnPollTick)
+        OnPollTick(this);
+}
+
+void TCommPortDriver::lineFailed() {
+    m_pollTimer->stop();
+    m_packetStart.reset();
+    if (OnLineError)
+        OnLineError(this);
+}
+
+void TCommPortDriver::pollOnce() {
     uint32_t waiting = 0;
-    if (!m_device.clearError(&waiting, nullptr))
+    // A line that is gone often still reports an empty queue; only the hang-up tells.
+    if (!m_device.clearError(&waiting, nullptr) || (waiting == 0 && m_device.lineLost())) {
+        lineFailed();
         return;
+    }
     if (m_packetSize <= 0) {
         if (waiting == 0)
             return;
         const int64_t n = m_device.read(m_inBuffer.data(), std::min(waiting, m_inBufSize));
+        if (n < 0) {
+            lineFailed();
+            return;
+        }
         if (n > 0 && OnReceiveData)
             OnReceiveData(this, m_inBuffer.data(), static_cast<uint32_t>(n));
         return;
@@ -272,6 +292,10 @@ void TCommPortDriver::PollInput() {
     if (waiting >= size) {
         do {
             const int64_t n = m_device.read(m_inBuffer.data(), size);
+            if (n < 0) {
+                lineFailed();
+                return;
+            }
             if (n > 0 && OnReceivePacket)
                 OnReceivePacket(this, m_inBuffer.data(), static_cast<uint32_t>(n));
             // A packet taken whole between two ticks leaves the start time unrecorded.
@@ -290,6 +314,10 @@ void TCommPortDriver::PollInput() {
     if (m_packetTimeout > 0 && m_packetStart &&
         m_clock() - *m_packetStart > static_cast<uint32_t>(m_packetTimeout)) {
         const int64_t n = m_device.read(m_inBuffer.data(), waiting);
+        if (n < 0) {
+            lineFailed();
+            return;
+        }
         if (n > 0 && m_packetMode == pmPass && OnReceivePacket)
             OnReceivePacket(this, m_inBuffer.data(), static_cast<uint32_t>(n));
         m_packetStart.reset();

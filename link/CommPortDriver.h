@@ -34,6 +34,7 @@ class TCommPortDriver;
 // The data pointer is valid only during the call: it points into the driver's input buffer.
 using TReceiveDataEvent = std::function<void(TCommPortDriver* sender, const char* data, uint32_t size)>;
 using TReceivePacketEvent = std::function<void(TCommPortDriver* sender, const char* packet, uint32_t size)>;
+using TNotifyEvent = std::function<void(TCommPortDriver* sender)>;
 
 // Owns one serial port. Input is taken by polling: a timer on the UI thread fires every
 // PollingDelay ms and hands what the input queue holds to OnReceiveData (raw mode), or in
@@ -88,6 +89,11 @@ public:
 
     TReceiveDataEvent OnReceiveData;
     TReceivePacketEvent OnReceivePacket;
+    // The open port failed (read or status error, hang-up, device removed). Polling stops, so
+    // it is told once; the port stays open until ClosePort.
+    TNotifyEvent OnLineError;
+    // After every polling tick that leaves the port open, with or without input.
+    TNotifyEvent OnPollTick;
 
     bool OpenPort();
     void ClosePort();
@@ -108,6 +114,9 @@ public:
     const char* inputBuffer() const { return m_inBuffer.data(); }
 
 private:
+    void pollOnce();
+    void lineFailed();
+
     serial::SerialDevice m_device;
     TickClock m_clock;
     std::unique_ptr<LinkTimer> m_pollTimer;

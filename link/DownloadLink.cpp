@@ -15,11 +15,15 @@ DownloadLink::DownloadLink(std::unique_ptr<LinkTimer> answerTimer)
     driver.OnReceiveData = [this](TCommPortDriver*, const char* data, uint32_t size) {
         m_protocol.receive(data, size);
     };
+    driver.OnLineError = [this](TCommPortDriver*) { m_protocol.lineLost(); };
+    driver.OnPollTick = [this](TCommPortDriver*) { m_protocol.watchLine(); };
     m_answerTimer->onTimeout = [this] { m_protocol.answerTimeout(); };
 }
 
 DownloadLink::~DownloadLink() {
     driver.OnReceiveData = nullptr;
+    driver.OnLineError = nullptr;
+    driver.OnPollTick = nullptr;
     m_answerTimer->onTimeout = nullptr;
     driver.ClosePort();
 }

@@ -46,6 +46,12 @@ QString DownloadProtocol::captionFor(int percent) {
     return QString::number(percent) + QStringLiteral("% - Прием данных");
 }
 
+const QString& DownloadProtocol::lineLostText() {
+    static const QString text =
+        QStringLiteral("Связь с прибором прервана. Данные не приняты, ничего не изменено.");
+    return text;
+}
+
 uint8_t DownloadProtocol::at(int i) const {
     return (i >= 0 && i < BufferSize) ? static_cast<uint8_t>(m_buffer[i]) : 0;
 }
@@ -126,6 +132,8 @@ void DownloadProtocol::receive(const char* data, uint32_t size) {
         return;
     // The driver's buffer may be refilled by a nested tick; work on our own copy.
     const QByteArray chunk(data, static_cast<qsizetype>(size));
+    if (m_phase == Phase::F)
+        m_lastCharacterAt = m_clock();
     const int room = std::max(0, BufferSize - m_receivedCount);
     const int stored = std::min<int>(room, chunk.size());
     if (stored > 0)
@@ -166,7 +174,8 @@ void DownloadProtocol::receive(const char* data, uint32_t size) {
     m_host.showTitle(m_caption);
     if (!m_recordCountShown && m_phase == Phase::F && m_receivedCount > 700) {
         m_recordCountShown = true;
-        m_host.showRecordCount(QString::number(decode_pair(629)));
+        // Characters 629 to 632 carry the 16-bit count, low byte first.
+        m_host.showRecordCount(QString::number(decode_pair(629) + decode_pair(631) * 256));
     }
     if (m_endMarkerSeen)
         finish();
@@ -193,6 +202,7 @@ void DownloadProtocol::checkIdentification() {
         m_host.showStatus(QStringLiteral("Идет прием информации ..."));
         m_host.writeByte(RequestMemory);
         m_receivedCount = 0;
+        m_lastCharacterAt = m_clock();
         return;
     }
     // The answer timer must not move to the second port while the box is open.
@@ -307,7 +317,30 @@ void DownloadProtocol::close() {
     stopTimer();
 }
 
+void DownloadProtocol::lineLost() {
+    if (m_state != State::Running || m_inMessage)
+        return;
+    m_host.closePort();
+    stopTimer();
+    m_endMarkerSeen = false;
+    m_receivedCount = 0;
+    m_progress = 0;
+    m_host.showProgress(0);
+    m_state = State::EndedCancel;
+    m_inMessage = true;
+    m_host.showMessage(DownloadHost::Message::LineLost, lineLostText());
+    m_inMessage = false;
+    m_host.finished(false);
+}
+
+void DownloadProtocol::watchLine() {
+    if (m_state == State::Running && !m_inMessage && m_phase == Phase::F &&
+        m_clock() - m_lastCharacterAt >= SilenceLimitMs)
+        lineLost();
+}
+
 void DownloadProtocol::poll() {
     if (m_timerRunning && m_clock() - m_timerStart >= m_timerMs)
         answerTimeout();
+    watchLine();
 }

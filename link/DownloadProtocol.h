@@ -15,9 +15,10 @@ class DownloadHost {
 public:
     enum class Message {
         WrongInstrument, // "Вы подключили не тот прибор !", caption "Error"
-        UnknownVersion, // "Неизвестная или новая версия прибора !", caption "Error"
-        NotFound,       // "Прибор не обнаружен! ...", caption "Ошибка"
-        Damaged,        // the transfer was damaged, caption "Ошибка"
+        UnknownVersion,  // "Неизвестная или новая версия прибора !", caption "Error"
+        NotFound,        // "Прибор не обнаружен! ...", caption "Ошибка"
+        Damaged,         // the transfer was damaged, caption "Ошибка"
+        LineLost,        // the port failed or fell silent during the dump, caption "Ошибка"
     };
     virtual ~DownloadHost() = default;
 
@@ -58,13 +59,16 @@ public:
     static constexpr int BufferSize = 24576;
     static constexpr int FullDumpLength = 15134;
     static constexpr int AnswerTimeoutMs = 3000;
+    // Longer than any pause of a working instrument, short enough that a pulled cable is noticed.
+    static constexpr int SilenceLimitMs = 5000;
     static constexpr uint8_t RequestIdentify = 0x56;
     static constexpr uint8_t RequestMemory = 0x46;
     static constexpr uint8_t StartMarker = 0x53;
     static constexpr uint8_t EndMarker = 0x50;
     static constexpr uint8_t Restart = 0xEB;
 
-    // clock: milliseconds of a monotonic clock; only poll() reads it.
+    // clock: milliseconds of a monotonic clock; read when the answer timer starts, when the dump
+    // starts or a chunk of it arrives, and by poll() and watchLine().
     explicit DownloadProtocol(DownloadHost& host, std::function<int64_t()> clock = {});
 
     // A fresh download on the first of the host's ports.
@@ -77,7 +81,13 @@ public:
     void cancel();
     // The view closes: stops the answer timer.
     void close();
-    // Runs answerTimeout() when the clock says the answer time is up.
+    // The port failed while open (read or status error, hang-up, device removed): the
+    // download ends with Cancel and the lost-line message.
+    void lineLost();
+    // Ends the download as lineLost() does when the dump has started and no character has come
+    // for SilenceLimitMs. The host calls it often (the port's polling tick is enough).
+    void watchLine();
+    // Runs answerTimeout() when the clock says the answer time is up, then watchLine().
     void poll();
 
     State state() const { return m_state; }
@@ -101,6 +111,7 @@ public:
     static const QString& portCom1();
     static const QString& portCom2();
     static QString captionFor(int percent);
+    static const QString& lineLostText();
 
 private:
     void sendIdentify();
@@ -130,6 +141,7 @@ private:
     QStringList m_tried;       // one line per port that gave nothing: its name and why
     int m_progress = 0;
     bool m_recordCountShown = false;
+    int64_t m_lastCharacterAt = 0;
     bool m_inMessage = false;
     uint8_t m_instrumentType = 0;
     uint8_t m_instrumentVersion = 0;

@@ -245,6 +245,15 @@ bool SerialDevice::waitWritable(int ms) {
     return ::poll(&p, 1, ms < 0 ? 0 : ms) > 0 && (p.revents & POLLOUT);
 }
 
+bool SerialDevice::lineLost() {
+    if (m_fd < 0)
+        return false;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return errno != EINTR;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 uint32_t SerialDevice::tickCount() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -75,6 +75,9 @@ public:
     int64_t write(const char* data, uint32_t count);
     // Waits until the output queue has room or ms have passed.
     bool waitWritable(int ms);
+    // True when the line is gone: the other side hung up, the device was removed or reports
+    // an error. Looks without waiting.
+    bool lineLost();
 
     // GetTickCount: milliseconds of a monotonic clock, wrapping at 2^32.
     static uint32_t tickCount();

@@ -28,7 +28,13 @@ bool TForm1::download() {
         return false;
     Form2->setPortLister(PortLister);
     Form2->setPortChoice(Settings.readString(QStringLiteral("Port")));
+    // The task bar shows this window's caption: it carries the progress while the dialog is open.
+    const QString caption = windowTitle();
+    const QMetaObject::Connection follow =
+        connect(Form2, &TForm2::titleShown, this, [this](const QString& title) { setWindowTitle(title); });
     const int result = Form2->exec();
+    disconnect(follow);
+    setWindowTitle(caption);
     // The identification is kept even when the dump that follows it fails.
     FirmwareDate = Form2->firmwareDate();
     if (result != QDialog::Accepted)

@@ -159,6 +159,7 @@ void TForm2::showCaption(const QString& caption) {
 void TForm2::showTitle(const QString& title) {
     if (m_setTitle)
         m_setTitle(title);
+    emit titleShown(title);
 }
 
 void TForm2::showStatus(const QString& status) {

@@ -53,6 +53,10 @@ public:
     void done(int result) override;
     void reject() override;
 
+signals:
+    // The progress text given to the application title, for a window that shows it as well.
+    void titleShown(const QString& title);
+
 protected:
     void showEvent(QShowEvent* event) override;
 

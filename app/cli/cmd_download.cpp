@@ -13,16 +13,20 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace cli {
 namespace {
 
-// The download of the dialog without a window: progress as one updating line, everything else
-// as lines of their own, all on stderr.
+// The download of the dialog without a window, all on stderr: progress as one line rewritten in
+// place on a terminal, else as a line per 10 % (a log or a pipe has no use for the rewrites);
+// everything else as lines of their own.
 class ConsoleDownload : public DownloadLink {
 public:
-    ConsoleDownload() : m_err(stderr) {}
+    explicit ConsoleDownload(bool terminal) : m_err(stderr), m_terminal(terminal) {}
 
     // Runs one download to its end; true when a whole dump was decoded.
     bool run() {
@@ -53,6 +57,15 @@ public:
         if (protocol().phase() != DownloadProtocol::Phase::F || caption == m_shownCaption)
             return;
         m_shownCaption = caption;
+        if (!m_terminal) {
+            const int tenth =
+                std::min(10, protocol().receivedCount() * 10 / DownloadProtocol::FullDumpLength);
+            if (tenth > m_shownTenth) {
+                m_shownTenth = tenth;
+                m_err << caption << '\n' << Qt::flush;
+            }
+            return;
+        }
         m_err << '\r' << caption << Qt::flush;
         m_progressLine = true;
     }
@@ -86,6 +99,8 @@ private:
     QEventLoop* m_loop = nullptr;
     QString m_shownCaption;
     QString m_recordCount;
+    bool m_terminal;
+    int m_shownTenth = -1;
     bool m_progressLine = false;
     bool m_ok = false;
 };
@@ -133,7 +148,7 @@ int download(const QStringList& args) {
         }
     }
 
-    ConsoleDownload link;
+    ConsoleDownload link(::isatty(::fileno(stderr)) != 0);
     link.setPortChoice(port);
     if (!link.run())
         return 1;

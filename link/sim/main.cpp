@@ -37,7 +37,8 @@ enum class Fault {
     Restart,
     Odd,
     NoStart,
-    Overlong
+    Overlong,
+    Hangup
 };
 
 struct Options {
@@ -48,13 +49,15 @@ struct Options {
     bool fast = false;
     bool verbose = false;
     Fault fault = Fault::None;
+    int hangupAt = 5000; // characters of the dump sent before the line goes with --fault hangup
 };
 
 const char* usage =
     "usage: kvarnel-sim [--link PATH] [--bin IMAGE.bin | --records N] [--write-image FILE]\n"
-    "                   [--fast] [--fault KIND] [--verbose]\n"
+    "                   [--fast] [--fault KIND] [--hangup-at N] [--verbose]\n"
     "  KIND: silent, wrong-type, wrong-version, unknown-date, split-id, restart (0xEB in mid-dump),\n"
-    "        odd (one character lost), no-start (no 0x53), overlong (no 0x50, endless data)\n";
+    "        odd (one character lost), no-start (no 0x53), overlong (no 0x50, endless data),\n"
+    "        hangup (the terminal closes after N characters of the dump, 5000 unless --hangup-at)\n";
 
 bool parseFault(const std::string& s, Fault* fault) {
     static const std::pair<const char*, Fault> names[] = {
@@ -68,6 +71,7 @@ bool parseFault(const std::string& s, Fault* fault) {
         {"odd", Fault::Odd},
         {"no-start", Fault::NoStart},
         {"overlong", Fault::Overlong},
+        {"hangup", Fault::Hangup},
     };
     for (const auto& [name, value] : names)
         if (s == name) {
@@ -144,9 +148,12 @@ std::vector<uint8_t> identification(Fault fault) {
     return id;
 }
 
-std::vector<uint8_t> dumpFor(const std::vector<uint8_t>& image, Fault fault, int dumpNumber) {
+std::vector<uint8_t> dumpFor(const std::vector<uint8_t>& image, const Options& opt, int dumpNumber) {
     std::vector<uint8_t> dump = sim::encodeDump(image);
-    switch (fault) {
+    switch (opt.fault) {
+    case Fault::Hangup:
+        dump.resize(std::min<size_t>(dump.size(), static_cast<size_t>(std::max(0, opt.hangupAt))));
+        break;
     case Fault::Restart:
         if (dumpNumber == 1) { // only the first dump is broken off
             dump.resize(std::min<size_t>(dump.size(), 3001));
@@ -199,6 +206,8 @@ Options parseOptions(int argc, char** argv) {
             opt.bin = next();
         else if (a == "--write-image")
             opt.writeImage = next();
+        else if (a == "--hangup-at")
+            opt.hangupAt = std::atoi(next().c_str());
         else if (a == "--records")
             opt.records = std::atoi(next().c_str());
         else if (a == "--fast")
@@ -274,7 +283,8 @@ bool openTerminal(const Options& opt, Terminal* t) {
 }
 
 // Answers one request byte as the instrument does.
-void answer(uint8_t request, const Options& opt, const std::vector<uint8_t>& image, Line& line, int& dumps) {
+void answer(uint8_t request, const Options& opt, const std::vector<uint8_t>& image, Line& line, int& dumps,
+            bool& hangUp) {
     if (opt.verbose)
         std::fprintf(stderr, "kvarnel-sim: request 0x%02X\n", request);
     if (opt.fault == Fault::Silent)
@@ -290,15 +300,18 @@ void answer(uint8_t request, const Options& opt, const std::vector<uint8_t>& ima
         }
     } else if (request == 0x46) {
         line.clear();
-        line.queue(dumpFor(image, opt.fault, ++dumps));
+        line.queue(dumpFor(image, opt, ++dumps));
+        hangUp = opt.fault == Fault::Hangup;
     }
 }
 
-// Reads requests and sends the answers at the line's pace until a signal stops it.
+// Reads requests and sends the answers at the line's pace until a signal stops it, or until
+// the line is to go away.
 void serve(const Options& opt, const std::vector<uint8_t>& image, int master) {
     Line line(opt.fast);
     int dumps = 0;
-    while (!stopRequested) {
+    bool hangUp = false;
+    while (!stopRequested && !(hangUp && line.empty())) {
         pollfd p{master, POLLIN, 0};
         if (!line.empty())
             p.events |= POLLOUT;
@@ -310,7 +323,7 @@ void serve(const Options& opt, const std::vector<uint8_t>& image, int master) {
             char in[256];
             const ssize_t n = ::read(master, in, sizeof in);
             for (ssize_t i = 0; i < n; ++i)
-                answer(static_cast<uint8_t>(in[i]), opt, image, line, dumps);
+                answer(static_cast<uint8_t>(in[i]), opt, image, line, dumps, hangUp);
         }
         line.flush(master);
     }

@@ -48,14 +48,18 @@ private:
     QTimer m_poll, m_watchdog;
 };
 
-// Presses "Отмена" of the download dialog once the dump is coming in, whatever the pace.
-void cancelWhileReceiving(TForm2* dialog) {
+// Presses "Отмена" of the download dialog once the dump is coming in, whatever the pace; notes
+// the main window's caption at that moment.
+void cancelWhileReceiving(TForm2* dialog, const QWidget* mainWindow = nullptr,
+                          QString* captionSeen = nullptr) {
     auto* watch = new QTimer(dialog);
-    QObject::connect(watch, &QTimer::timeout, dialog, [watch, dialog] {
+    QObject::connect(watch, &QTimer::timeout, dialog, [watch, dialog, mainWindow, captionSeen] {
         if (!dialog->isVisible() || dialog->ProgressBar1->value() <= 0)
             return;
         watch->deleteLater();
         watch->stop();
+        if (mainWindow && captionSeen)
+            *captionSeen = mainWindow->windowTitle();
         dialog->Button1->click();
     });
     watch->start(10);
@@ -182,22 +186,31 @@ private slots:
 
     void createWithoutDownloadLeavesNoFile_data() {
         QTest::addColumn<bool>("instrument");
+        QTest::addColumn<QStringList>("simulator");
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("download cancelled") << true << QStringList();
+        // Real pacing: the dump takes long enough to cancel it.
+        QTest::newRow("download cancelled") << true << QStringList() << QStringList();
         QTest::newRow("no instrument")
-            << false
+            << false << QStringList()
             << QStringList{QStringLiteral(
                    "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n"
                    "\\\\.\\COM1 (/nonexistent/ttyS0): устройство не найдено\n"
                    "\\\\.\\COM2 (/nonexistent/ttyS1): устройство не найдено")};
+        QTest::newRow("line lost mid-dump")
+            << false
+            << QStringList{QStringLiteral("--fast"), QStringLiteral("--fault"), QStringLiteral("hangup")}
+            << QStringList{
+                   QStringLiteral("Связь с прибором прервана. Данные не приняты, ничего не изменено.")};
     }
     void createWithoutDownloadLeavesNoFile() {
         QFETCH(bool, instrument);
+        QFETCH(QStringList, simulator);
         QFETCH(QStringList, texts);
         AppFixture f;
-        Simulator sim(QStringList{}); // real pacing: the dump takes long enough to cancel it
+        Simulator sim(simulator);
         QVERIFY(sim.ok());
-        mapPort(QStringLiteral("COM1"), instrument ? sim.device() : QStringLiteral("/nonexistent/ttyS0"));
+        const bool answers = instrument || !simulator.isEmpty();
+        mapPort(QStringLiteral("COM1"), answers ? sim.device() : QStringLiteral("/nonexistent/ttyS0"));
         mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
         auto p = f.start();
         TForm1& w = *p->Form1;
@@ -211,6 +224,7 @@ private slots:
         control(w, "N2")->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, texts);
+        QCOMPARE(boxes.titles, QStringList(texts.size(), QStringLiteral("Ошибка")));
         QVERIFY(!QFile::exists(path));
         QVERIFY(!w.TableOpen());
         QVERIFY(w.views().PageControl1->isHidden());
@@ -261,11 +275,18 @@ private slots:
         TForm1& w = *p->Form1;
         const QString path = f.openMixed(w);
         const QByteArray before = readFile(path);
-        cancelWhileReceiving(w.Form2);
+        const QString caption = w.windowTitle();
+        QString captionWhileReceiving;
+        cancelWhileReceiving(w.Form2, &w, &captionWhileReceiving);
         BoxAnswerer boxes(w);
         control(w, "N14")->trigger();
         QVERIFY(!boxes.timedOut);
         QCOMPARE(boxes.texts, QStringList());
+        // The task bar's text: the progress while the dump comes in, the window's own after.
+        QVERIFY2(captionWhileReceiving.endsWith(QStringLiteral("% - Прием данных")) &&
+                     captionWhileReceiving != QStringLiteral("0% - Прием данных"),
+                 qPrintable(captionWhileReceiving));
+        QCOMPARE(w.windowTitle(), caption);
         QVERIFY(w.TableOpen());
         QVERIFY(!w.views().PageControl1->isHidden());
         QCOMPARE(w.grid(0)->rowCount(), 4);

@@ -39,6 +39,12 @@ public:
         int n = -1;
         return ::ioctl(m_keep, FIONREAD, &n) == 0 ? n : -1;
     }
+    // The other side goes away, as when the cable or the adapter is pulled.
+    void hangUp() {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
     void send(const QByteArray& data) { [[maybe_unused]] auto n = ::write(m_master, data.constData(), data.size()); }
     QByteArray take() {
         QByteArray all;

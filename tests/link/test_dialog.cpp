@@ -144,6 +144,7 @@ private slots:
     void rejectedInstrument();
     void damagedDumpChangesNothing();
     void cancelClosesPort();
+    void lostLineEndsAndASecondTryWorks();
     void binThatCannotBeWrittenStillSucceeds();
     void binOnAFullDiskKeepsTheOlderFile();
     void cancelledSaveDialogStillSucceeds();
@@ -200,7 +201,8 @@ void DialogTest::fullDumpToImageAndBin() {
     QCOMPARE(int(dialog.instrumentVersion()), 1);
     QCOMPARE(dialog.StaticText5->text(), QStringLiteral("Кварнел-ЛД5"));
     QCOMPARE(dialog.StaticText1->text(), QStringLiteral("12.11.09"));
-    QCOMPARE(dialog.StaticText7->text(), QStringLiteral("44"));
+    // 44 + 1 x 256: the whole count, not its low byte
+    QCOMPARE(dialog.StaticText7->text(), QStringLiteral("300"));
     QCOMPARE(dialog.ProgressBar1->value(), 100);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("100% - Прием данных"));
     QVERIFY(titles.contains(QStringLiteral("100% - Прием данных")));
@@ -331,6 +333,50 @@ void DialogTest::cancelClosesPort() {
     TCommPortDriver other;
     other.setPortName(sim.device());
     QVERIFY(other.OpenPort());
+}
+
+void DialogTest::lostLineEndsAndASecondTryWorks() {
+    const QString bin = m_dir.filePath(QStringLiteral("lost.bin"));
+    ManualDialog dialog;
+    QString title = QStringLiteral("before");
+    QStringList titles;
+    dialog.setTitleAccess([&] { return title; },
+                          [&](const QString& t) {
+                              title = t;
+                              titles.append(t);
+                          });
+    {
+        // The instrument's side closes a third into the dump, as when the adapter is pulled.
+        Simulator sim({QStringLiteral("--fast"), QStringLiteral("--fault"), QStringLiteral("hangup")});
+        QVERIFY(sim.ok());
+        mapPort(QStringLiteral("COM1"), sim.device());
+        Answerer answerer(dialog);
+        answerer.savePath = bin;
+        QTimer::singleShot(0, &dialog, [&] { dialog.CheckBox1->setChecked(true); });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QVERIFY(!answerer.timedOut);
+        QCOMPARE(answerer.captions, QStringList{QStringLiteral("Ошибка")});
+        QCOMPARE(answerer.texts, QStringList{QStringLiteral(
+                                     "Связь с прибором прервана. Данные не приняты, ничего не изменено.")});
+        QCOMPARE(answerer.saveDialogs, 0);
+    }
+    QVERIFY(!QFile::exists(bin));
+    QCOMPARE(dialog.imageLength(), 0);
+    QVERIFY(!dialog.CommPortDriver1.IsOpen());
+    QCOMPARE(dialog.ProgressBar1->value(), 0);
+    QVERIFY(titles.contains(QStringLiteral("0% - Прием данных")));
+    QCOMPARE(title, QStringLiteral("before"));
+
+    // The instrument back on the line: the same dialog downloads it whole.
+    Simulator sim({QStringLiteral("--fast")});
+    QVERIFY(sim.ok());
+    mapPort(QStringLiteral("COM1"), sim.device());
+    Answerer answerer(dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(answerer.texts.isEmpty());
+    QCOMPARE(dialog.imageLength(), 7566);
+    QCOMPARE(dialog.StaticText7->text(), QStringLiteral("300"));
+    QCOMPARE(title, QStringLiteral("before"));
 }
 
 void DialogTest::binThatCannotBeWrittenStillSucceeds() {

@@ -53,6 +53,8 @@ private slots:
     void checkLineStatusBlocksSendsWithoutModemLines();
     void rawModeDeliversWhatWaits();
     void systemTimersRunByThemselves();
+    void hangUpIsToldOnce_data();
+    void hangUpIsToldOnce();
     void packetModeSplitsAndTimesOut_data();
     void packetModeSplitsAndTimesOut();
     void wholePacketsMoveTheShortPacketsStart_data();
@@ -337,6 +339,60 @@ void DriverTest::rawModeDeliversWhatWaits() {
     rig.tick->fire();
     QCOMPARE(got.right(3), QByteArray("new"));
     QCOMPARE(got.size(), 303);
+}
+
+void DriverTest::hangUpIsToldOnce_data() {
+    QTest::addColumn<int>("packetSize");
+    QTest::addColumn<QByteArray>("waiting"); // left in the queue when the line goes
+    QTest::newRow("raw, empty queue") << -1 << QByteArray();
+    QTest::newRow("raw, characters waiting") << -1 << QByteArray("12345");
+    QTest::newRow("packets, part of one waiting") << 8 << QByteArray("123");
+}
+
+void DriverTest::hangUpIsToldOnce() {
+    QFETCH(int, packetSize);
+    QFETCH(QByteArray, waiting);
+    Pty pty;
+    ManualDriver rig(pty.device());
+    TCommPortDriver& d = *rig.driver;
+    d.setPacketSize(static_cast<int16_t>(packetSize));
+    d.setPacketTimeout(100);
+    int errors = 0;
+    int ticks = 0;
+    d.OnLineError = [&](TCommPortDriver* sender) {
+        QCOMPARE(sender, &d);
+        ++errors;
+    };
+    d.OnPollTick = [&](TCommPortDriver*) { ++ticks; };
+    QVERIFY(d.OpenPort());
+    pty.send("ab");
+    QVERIFY(waitForQueue(pty, 2));
+    rig.tick->fire();
+    rig.tick->fire();
+    QCOMPARE(errors, 0); // a working line, with or without input, is no failure
+    QCOMPARE(ticks, 2);
+
+    if (!waiting.isEmpty()) {
+        pty.send(waiting);
+        QVERIFY(waitForQueue(pty, static_cast<int>(waiting.size()) + (packetSize > 0 ? 2 : 0)));
+    }
+    pty.hangUp();
+    // Whatever the queue still held may come first; the failure is told within a few ticks.
+    for (int i = 0; i < 5 && rig.tick->isActive(); ++i) {
+        rig.now += 200;
+        rig.tick->fire();
+    }
+    QCOMPARE(errors, 1);
+    QVERIFY(!rig.tick->isActive()); // no more polling of a dead line
+    QVERIFY(d.IsOpen());
+    const int ticksAtFailure = ticks;
+    d.PollInput();
+    QCOMPARE(errors, 2); // a tick by hand looks again
+    QCOMPARE(ticks, ticksAtFailure);
+    d.ClosePort();
+    QVERIFY(!d.IsOpen());
+    d.PollInput();
+    QCOMPARE(errors, 2);
 }
 
 // The program's own timers: the driver polls by itself, the answer timer runs out once.

@@ -50,7 +50,8 @@ private slots:
     void rejectionToleratesReentry();
     void fullDumpDecodesImage_data();
     void fullDumpDecodesImage();
-    void recordCountLineShowsLowByteOnce();
+    void recordCountLineShowsWholeCountOnce_data();
+    void recordCountLineShowsWholeCountOnce();
     void restartMidDumpDropsAndAsksAgain();
     void startMarkerStopsAnswerTimer();
     void silenceMovesToSecondPortThenGivesUp();
@@ -61,6 +62,9 @@ private slots:
     void damagedDumpEndsWithCancel();
     void overlongDumpEndsWithCancel();
     void cancelClosesPort();
+    void lostLineEndsWithMessage();
+    void silenceDuringDump_data();
+    void silenceDuringDump();
     void pairDecoding_data();
     void pairDecoding();
     void dateTextPadsBelowTen();
@@ -220,17 +224,26 @@ void ProtocolTest::fullDumpDecodesImage() {
     QCOMPARE(rig.protocol.image(), small);
 }
 
-void ProtocolTest::recordCountLineShowsLowByteOnce() {
+void ProtocolTest::recordCountLineShowsWholeCountOnce_data() {
+    QTest::addColumn<int>("records");
+    QTest::newRow("300, above one byte") << 300;
+    QTest::newRow("255") << 255;
+    QTest::newRow("256") << 256;
+    QTest::newRow("3") << 3;
+}
+
+void ProtocolTest::recordCountLineShowsWholeCountOnce() {
+    QFETCH(int, records);
     Rig rig;
-    const QByteArray dump = dumpOf(generated(300));
+    const QByteArray dump = dumpOf(generated(records));
     rig.identify();
     QCOMPARE(rig.host.recordCounts, QStringList{QString()});
     rig.feed(dump.left(700), 50);
     QCOMPARE(rig.host.recordCount, QString()); // shown only past 700 characters
     rig.feed(dump.mid(700, 1));
-    QCOMPARE(rig.host.recordCount, QStringLiteral("44"));
+    QCOMPARE(rig.host.recordCount, QString::number(records));
     rig.feed(dump.mid(701), 50);
-    QCOMPARE(rig.host.recordCounts, (QStringList{QString(), QStringLiteral("44")}));
+    QCOMPARE(rig.host.recordCounts, (QStringList{QString(), QString::number(records)}));
 }
 
 void ProtocolTest::restartMidDumpDropsAndAsksAgain() {
@@ -263,7 +276,8 @@ void ProtocolTest::startMarkerStopsAnswerTimer() {
     QCOMPARE(rig.host.opened.size(), 1);
     rig.feed(QByteArray("\x53\x30\x30"));
     QVERIFY(!rig.host.timerRunning);
-    rig.now = 100000;
+    // Only the silence limit of the dump remains, counted from the last character.
+    rig.now = 2999 + DownloadProtocol::SilenceLimitMs - 1;
     rig.protocol.poll();
     QCOMPARE(rig.host.opened.size(), 1);
     QVERIFY(rig.host.results.isEmpty());
@@ -431,6 +445,83 @@ void ProtocolTest::cancelClosesPort() {
     QCOMPARE(rig.host.results, QList<bool>{false});
     QCOMPARE(rig.host.progress.last(), 0);
     QCOMPARE(rig.protocol.receivedCount(), 0);
+    QVERIFY(rig.host.messages.isEmpty());
+}
+
+void ProtocolTest::lostLineEndsWithMessage() {
+    Rig rig;
+    const QByteArray image = generated(300);
+    const QByteArray dump = dumpOf(image);
+    rig.identify();
+    rig.feed(dump.left(5000), 44);
+    rig.protocol.lineLost();
+    QCOMPARE(rig.host.results, QList<bool>{false});
+    QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::LineLost});
+    QCOMPARE(rig.host.messages, QStringList{QStringLiteral(
+                                    "Связь с прибором прервана. Данные не приняты, ничего не изменено.")});
+    QVERIFY(!rig.host.open);
+    QVERIFY(!rig.host.timerRunning);
+    QCOMPARE(rig.host.progress.last(), 0);
+    QVERIFY(rig.protocol.image().isEmpty());
+    QCOMPARE(rig.protocol.state(), DownloadProtocol::State::EndedCancel);
+    // A second report of the same failure, or one after the end, changes nothing.
+    rig.protocol.lineLost();
+    rig.feed(dump.mid(5000));
+    QCOMPARE(rig.host.results.size(), 1);
+
+    // The instrument back on the line: the next try is a whole download.
+    rig.identify();
+    rig.feed(dump, 4096);
+    QCOMPARE(rig.host.results, (QList<bool>{false, true}));
+    QCOMPARE(rig.protocol.image(), image);
+
+    // A failure reported while another message box is open waits for it to end the download.
+    Rig nested;
+    QByteArray type8 = acceptedId;
+    type8[0] = 0x38;
+    nested.host.duringMessage = [&] { nested.protocol.lineLost(); };
+    nested.protocol.start();
+    nested.feed(type8);
+    QCOMPARE(nested.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::WrongInstrument});
+    QCOMPARE(nested.host.results, QList<bool>{false});
+}
+
+void ProtocolTest::silenceDuringDump_data() {
+    QTest::addColumn<int>("pauseMs");
+    QTest::addColumn<int>("atCharacter");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("3 s mid-dump") << 3000 << 5000 << false;
+    QTest::newRow("4.999 s mid-dump") << 4999 << 5000 << false;
+    QTest::newRow("5 s mid-dump") << 5000 << 5000 << true;
+    QTest::newRow("5 s after the start marker") << 5000 << 1 << true;
+    QTest::newRow("5 s before the end marker") << 5000 << DownloadProtocol::FullDumpLength - 1 << true;
+}
+
+void ProtocolTest::silenceDuringDump() {
+    QFETCH(int, pauseMs);
+    QFETCH(int, atCharacter);
+    QFETCH(bool, lost);
+    Rig rig;
+    const QByteArray image = generated(300);
+    const QByteArray dump = dumpOf(image);
+    rig.identify();
+    rig.feed(dump.left(atCharacter), 44);
+    // The clock moves in polling ticks, as the port's timer would call.
+    for (int t = 0; t < pauseMs; t += 50) {
+        rig.now += std::min(50, pauseMs - t);
+        rig.protocol.poll();
+    }
+    if (lost) {
+        QCOMPARE(rig.host.results, QList<bool>{false});
+        QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::LineLost});
+        QVERIFY(!rig.host.open);
+        QCOMPARE(rig.host.opened.size(), 1); // never moved to another port
+        return;
+    }
+    QVERIFY(rig.host.results.isEmpty());
+    rig.feed(dump.mid(atCharacter), 44);
+    QCOMPARE(rig.host.results, QList<bool>{true});
+    QCOMPARE(rig.protocol.image(), image);
     QVERIFY(rig.host.messages.isEmpty());
 }
 
