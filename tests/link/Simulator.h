@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortMapping.h"
 #include "core/SettingsIdentity.h"
 
 #include <QProcess>
@@ -31,13 +32,3 @@ private:
     QProcess m_process;
     QString m_device;
 };
-
-// Points "\\.\COMn" at a device, in the settings store the program reads.
-inline void mapPort(const QString& key, const QString& device) {
-    ProgramSettings s;
-    if (device.isEmpty())
-        s.remove(key);
-    else
-        s.setValue(key, device);
-    s.sync();
-}

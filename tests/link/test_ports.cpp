@@ -1,3 +1,4 @@
+#include "PortMapping.h"
 #include "core/SettingsIdentity.h"
 #include "link/DownloadProtocol.h"
 #include "link/PortList.h"
@@ -9,15 +10,6 @@
 using serial::PortInfo;
 
 namespace {
-
-void mapPort(const QString& key, const QString& device) {
-    ProgramSettings s;
-    if (device.isEmpty())
-        s.remove(key);
-    else
-        s.setValue(key, device);
-    s.sync();
-}
 
 PortInfo usbPort(const QString& device, const QString& byId = {}) {
     PortInfo p;
