@@ -86,8 +86,11 @@ HelpBook HelpBook::read(const QString& folder, const QString& indexFile) {
     book.m_home = urlOf(indexFile);
     book.m_homeTitle = titleOf(index);
 
+    // The pages are those the contents part of the index links to, in its order; links in the text
+    // above it (a quick start) do not reorder them.
+    const qsizetype contents = index.indexOf(QStringLiteral("id=\"contents\""));
     QSet<QString> seen;
-    for (const QString& link : linksOf(index)) {
+    for (const QString& link : linksOf(contents < 0 ? index : index.mid(contents))) {
         const QString name = link.section(QLatin1Char('#'), 0, 0);
         if (name.isEmpty() || name.contains(QLatin1Char(':')) || name == indexFile || seen.contains(name))
             continue;
@@ -105,13 +108,23 @@ HelpBook HelpBook::read(const QString& folder, const QString& indexFile) {
     return book;
 }
 
+QStringList HelpBook::searchWords(const QString& query) {
+    const QStringList all = query.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList longer;
+    for (const QString& w : all)
+        if (w.size() > 2)
+            longer << w;
+    return longer.isEmpty() ? all : longer;
+}
+
 QList<HelpBook::Hit> HelpBook::search(const QString& query) const {
-    const QStringList words = query.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList words = searchWords(query);
     QList<Hit> hits;
     if (words.isEmpty())
         return hits;
     for (int i = 0; i < m_pages.size(); ++i) {
-        const QString& text = m_pages[i].text;
+        const Page& page = m_pages[i];
+        const QString& text = page.text;
         Hit hit;
         hit.page = i;
         bool all = true;
@@ -125,16 +138,23 @@ QList<HelpBook::Hit> HelpBook::search(const QString& query) const {
         }
         if (!all)
             continue;
-        const int at = int(text.indexOf(words.first(), 0, Qt::CaseInsensitive));
-        const int from = int(text.lastIndexOf(QLatin1Char('\n'), at)) + 1;
-        int to = int(text.indexOf(QLatin1Char('\n'), at));
-        if (to < 0)
-            to = int(text.size());
-        hit.excerpt = text.mid(from, to - from).simplified();
-        if (hit.excerpt.size() > 160) {
-            const int start = std::max(0, at - from - 60);
-            hit.excerpt = (start > 0 ? QStringLiteral("…") : QString()) + hit.excerpt.mid(start, 150) +
-                          QStringLiteral("…");
+        // The first line with the word that says more than the page's title.
+        for (qsizetype at = text.indexOf(words.first(), 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(words.first(), at + 1, Qt::CaseInsensitive)) {
+            const qsizetype from = text.lastIndexOf(QLatin1Char('\n'), at) + 1;
+            qsizetype to = text.indexOf(QLatin1Char('\n'), at);
+            if (to < 0)
+                to = text.size();
+            QString line = text.mid(from, to - from).simplified();
+            if (line == page.title || line.isEmpty())
+                continue;
+            if (line.size() > 160) {
+                const qsizetype start = std::max<qsizetype>(0, at - from - 60);
+                line = (start > 0 ? QStringLiteral("…") : QString()) + line.mid(start, 150) +
+                       QStringLiteral("…");
+            }
+            hit.excerpt = line;
+            break;
         }
         hits.append(hit);
     }

@@ -28,8 +28,9 @@ public:
     // The book of the program's built-in manual.
     static HelpBook builtIn();
 
-    // Reads the contents page `indexFile` of `folder`; its links to other pages of the folder give
-    // the pages and their order. A page that cannot be read is left out.
+    // Reads the contents page `indexFile` of `folder`; its links to other pages of the folder (after
+    // the element with id "contents", where there is one) give the pages and their order. A page
+    // that cannot be read is left out.
     static HelpBook read(const QString& folder, const QString& indexFile = QStringLiteral("index.html"));
 
     const QList<Page>& pages() const { return m_pages; }
@@ -38,6 +39,9 @@ public:
 
     // Pages that hold every word of `query` (case ignored), those with the most occurrences first.
     QList<Hit> search(const QString& query) const;
+    // The words of a query that count: words of one or two letters ("не", "в") only when the query
+    // has no longer word, since they occur inside almost every word.
+    static QStringList searchWords(const QString& query);
 
     // Helpers for reading our own HTML; public because the link check of the tests uses them too.
     static QString titleOf(const QString& html);

@@ -1,10 +1,12 @@
 #include "ui/HelpWindow.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -15,7 +17,11 @@
 HelpWindow::HelpWindow(HelpBook book, QWidget* owner) : QWidget(owner, Qt::Window), m_book(std::move(book)) {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Кварнел-ЛД5 — справка"));
-    resize(980, 680);
+    // Fits the screen also at large scaling, where 1040 × 700 logical pixels may not.
+    QSize size(1040, 700);
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    resize(size);
 
     auto* bar = new QHBoxLayout;
     auto toolButton = [&](const char* name, const QString& text, const QKeySequence& key) {
@@ -66,7 +72,7 @@ HelpWindow::HelpWindow(HelpBook book, QWidget* owner) : QWidget(owner, Qt::Windo
     split->addWidget(m_tabs);
     split->addWidget(Page);
     split->setStretchFactor(1, 1);
-    split->setSizes({280, 700});
+    split->setSizes({size.width() * 3 / 10, size.width() * 7 / 10});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -81,6 +87,10 @@ HelpWindow::HelpWindow(HelpBook book, QWidget* owner) : QWidget(owner, Qt::Windo
     connect(Page, &QTextBrowser::sourceChanged, this, &HelpWindow::pageChanged);
     connect(Contents, &QTreeWidget::itemActivated, this, &HelpWindow::followContents);
     connect(Contents, &QTreeWidget::itemClicked, this, &HelpWindow::followContents);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == 1)
+            SearchText->setFocus();
+    });
     connect(SearchText, &QLineEdit::returnPressed, this, [this] { search(SearchText->text()); });
     connect(find, &QPushButton::clicked, this, [this] { search(SearchText->text()); });
     connect(SearchResults, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -100,9 +110,11 @@ void HelpWindow::fillContents() {
     for (const HelpBook::Page& page : m_book.pages()) {
         auto* item = new QTreeWidgetItem(Contents, {page.title});
         item->setData(0, Qt::UserRole, page.url);
+        item->setToolTip(0, page.title);
         for (const HelpBook::Section& section : page.sections) {
             auto* child = new QTreeWidgetItem(item, {section.title});
             child->setData(0, Qt::UserRole, section.url);
+            child->setToolTip(0, section.title);
         }
     }
 }
@@ -142,9 +154,13 @@ void HelpWindow::search(const QString& query) {
     if (SearchText->text() != query)
         SearchText->setText(query);
     m_tabs->setCurrentIndex(1);
-    m_words = query.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_words = HelpBook::searchWords(query);
     const QSignalBlocker quiet(SearchResults);
     SearchResults->clear();
+    if (m_words.isEmpty()) {
+        markWords();
+        return;
+    }
     const QList<HelpBook::Hit> hits = m_book.search(query);
     if (hits.isEmpty()) {
         auto* none = new QListWidgetItem(QStringLiteral("Ничего не найдено."), SearchResults);

@@ -127,6 +127,10 @@ private slots:
                               .endsWith(QStringLiteral("errors.html"));
         QVERIFY(errorsPage);
 
+        help->search(QStringLiteral("  "));
+        QCOMPARE(help->SearchResults->count(), 0);
+        QVERIFY(help->Page->extraSelections().isEmpty());
+
         help->search(QStringLiteral("шрдлуэтаоин"));
         QCOMPARE(help->SearchResults->count(), 1);
         QVERIFY(!(help->SearchResults->item(0)->flags() & Qt::ItemIsSelectable));
@@ -282,14 +286,15 @@ private slots:
     // --- the book itself, on pages of the test's own ---
     void bookReadsContentsInOrderAndSearchesAllWords() {
         QTemporaryDir dir;
-        writePage(dir.filePath(QStringLiteral("index.html")),
-                  QStringLiteral(
-                      "<html><head><title>Начало</title></head><body>"
-                      "<a href=\"b.html\">B</a> <a href=\"a.html#x\">A</a> <a href=\"b.html\">B again</a>"
-                      " <a href=\"missing.html\">gone</a> <a href=\"http://example.org\">web</a>"
-                      "</body></html>"));
+        writePage(
+            dir.filePath(QStringLiteral("index.html")),
+            QStringLiteral("<html><head><title>Начало</title></head><body><a href=\"a.html\">quick start</a>"
+                           "<h2 id=\"contents\">C</h2><a href=\"b.html\">B</a> <a href=\"a.html#x\">A</a> <a "
+                           "href=\"b.html\">B again</a>"
+                           " <a href=\"missing.html\">gone</a> <a href=\"http://example.org\">web</a>"
+                           "</body></html>"));
         writePage(dir.filePath(QStringLiteral("a.html")),
-                  QStringLiteral("<html><head><title>Страница А</title></head><body>"
+                  QStringLiteral("<html><head><title>Страница А</title></head><body><h1>Страница А</h1>"
                                  "<h2 id=\"x\">Порт</h2><p>Порт COM1 и порт COM2.</p>"
                                  "<h2 id=\"y\">Кабель</h2><p>Кабель прибора.</p></body></html>"));
         writePage(
@@ -320,6 +325,12 @@ private slots:
         QCOMPARE(book.search(QStringLiteral("&")).size(), 1);
         QVERIFY(book.search(QStringLiteral("<b>")).isEmpty());
         QVERIFY(book.search(QStringLiteral("   ")).isEmpty());
+        // Short words do not narrow a query that has longer ones; the excerpt is not the title.
+        QCOMPARE(book.search(QStringLiteral("и COM2")).size(), 1);
+        QCOMPARE(book.search(QStringLiteral("и")).size(), 2);
+        hits = book.search(QStringLiteral("страница порт"));
+        QCOMPARE(hits.size(), 1);
+        QVERIFY(hits[0].excerpt != QStringLiteral("Страница А"));
     }
 };
 
