@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "link/DownloadProtocol.h"
 #include "ui/HelpBook.h"
 #include "ui/HelpViewer.h"
 #include "ui/HelpWindow.h"
@@ -281,6 +282,24 @@ private slots:
         // Every page is reached from the contents page.
         const HelpBook book = HelpBook::read(manualDir);
         QCOMPARE(book.pages().size(), pages.size() - 1);
+    }
+
+    // The messages a user meets most are each explained on the page of messages, word for word.
+    void errorsPageExplainsTheMessages() {
+        const QString errors = HelpBook::plainText(readFile(manualDir + QStringLiteral("/errors.html")));
+        const QStringList messages = {
+            DownloadProtocol::lineLostText(),
+            QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
+            QStringLiteral("Вы подключили не тот прибор !"),
+            QStringLiteral("Неизвестная или новая версия прибора !"),
+            QStringLiteral("База данных повреждена !"),
+            QStringLiteral("Сохранить изменения в таблицах ?"),
+            QStringLiteral("Настройки программы не удаётся записать"),
+            QStringLiteral("Таблица не открыта."),
+            QStringLiteral("Нет текущей записи для удаления."),
+        };
+        for (const QString& m : messages)
+            QVERIFY2(errors.contains(m), qPrintable(m));
     }
 
     // --- the book itself, on pages of the test's own ---
