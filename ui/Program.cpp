@@ -40,6 +40,8 @@ std::unique_ptr<Program> startUp(const StartOptions& options) {
 
 int runProgram(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The desktop entry the installed program is started from (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.morvalen.kvarnel_ld5"));
     StartOptions options;
     bool ok = false;
     const int splashMs = qEnvironmentVariableIntValue("KV_SPLASH_MS", &ok);
