@@ -6,7 +6,6 @@ BUILD_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-serialport-dev
     qt6-svg-dev
     libgsf-1-dev
-    qt6-svg-dev
     qt6-translations-l10n
 )
 # scripts/package and its check: shlibdeps, and the validators of the package's files.
