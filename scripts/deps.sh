@@ -4,6 +4,7 @@
 BUILD_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-serialport-dev
+    qt6-svg-dev
     libgsf-1-dev
     qt6-translations-l10n
 )
