@@ -4,8 +4,6 @@
 #include "db/DbfTable.h"
 
 #include <QDate>
-#include <QDateTime>
-#include <QTime>
 
 #include <algorithm>
 #include <cmath>
@@ -105,12 +103,35 @@ int Series::indexOfRecNo(int r) const {
     return it == recNo.end() ? -1 : int(it - recNo.begin());
 }
 
+namespace {
+
+// The digits of text from..from+count as a number; -1 when one is no digit.
+int digits(const QString& text, int from, int count) {
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+} // namespace
+
 std::optional<double> momentOf(const QString& date, const QString& time) {
-    const QDate d = QDate::fromString(date.trimmed(), QStringLiteral("dd.MM.yyyy"));
-    const QTime t = QTime::fromString(time.trimmed(), QStringLiteral("hh:mm:ss"));
-    if (!d.isValid() || !t.isValid())
+    // Read by hand: QDate::fromString with a format costs more than the rest of the series.
+    const QString d = date.trimmed();
+    const QString t = time.trimmed();
+    if (d.size() != 10 || d[2] != QLatin1Char('.') || d[5] != QLatin1Char('.') || t.size() != 8 ||
+        t[2] != QLatin1Char(':') || t[5] != QLatin1Char(':'))
         return std::nullopt;
-    return double(QDateTime(d, t, Qt::UTC).toMSecsSinceEpoch());
+    const QDate day(digits(d, 6, 4), digits(d, 3, 2), digits(d, 0, 2));
+    const int h = digits(t, 0, 2), m = digits(t, 3, 2), sec = digits(t, 6, 2);
+    if (!day.isValid() || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59)
+        return std::nullopt;
+    constexpr qint64 unixDay = 2440588; // the Julian day of 01.01.1970
+    return double(((day.toJulianDay() - unixDay) * 86400 + h * 3600 + m * 60 + sec) * 1000);
 }
 
 Series buildSeries(DbfTable& table, const QString& field) {

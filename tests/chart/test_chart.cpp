@@ -9,6 +9,7 @@
 #include "core/Error.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -85,6 +86,11 @@ private slots:
     }
 
     void undatedRecordsAreLeftOutAndCounted() {
+        QCOMPARE(*momentOf(QStringLiteral("15.03.2024"), QStringLiteral("08:07:09")),
+                 double(QDateTime(QDate(2024, 3, 15), QTime(8, 7, 9), Qt::UTC).toMSecsSinceEpoch()));
+        QCOMPARE(*momentOf(QStringLiteral("01.01.1969"), QStringLiteral("00:00:00")), -365 * 86400e3);
+        for (const char* bad : {"1.02.2024", "01-02-2024", "00.01.2024", "01.13.2024", "xx.01.2024"})
+            QCOMPARE(momentOf(QString::fromLatin1(bad), QStringLiteral("10:00:00")), std::nullopt);
         QCOMPARE(momentOf(QStringLiteral("31.02.2024"), QStringLiteral("10:00:00")), std::nullopt);
         QCOMPARE(momentOf(QStringLiteral("01.02.2024"), QStringLiteral("25:00:00")), std::nullopt);
         const QString path = m_dir.filePath(QStringLiteral("undated.dbf"));
