@@ -129,6 +129,9 @@ std::vector<Tick> logTicks(double from, double to, int maxTicks) {
             ticks.push_back({v, numberText(v, v)});
         }
     }
+    // A range narrower than from one of 1, 2, 5 to the next gets round linear steps instead.
+    if (ticks.size() < 2)
+        return linearTicks(from, to, maxTicks);
     return ticks;
 }
 

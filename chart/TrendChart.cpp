@@ -114,7 +114,7 @@ QRectF TrendChart::plotRect(const QRectF& area) const {
     // Room for the title and legend above, two lines of time labels and the axis title below,
     // value labels and the rotated value title on the left.
     const double line = std::max(12.0, area.height() / 50);
-    const double left = 4.6 * line + 1.4 * line;
+    const double left = 7.5 * line;
     const double top = 3.2 * line;
     const double bottom = 3.6 * line;
     const double right = 1.6 * line;
@@ -226,7 +226,7 @@ void TrendChart::paint(QPainter& p, const QRectF& area) const {
     p.setFont(font);
     const QRectF plot = plotRect(area);
     paintZones(p, plot);
-    paintAxes(p, plot);
+    paintAxes(p, area, plot);
     paintSeries(p, plot);
     paintLegend(p, area);
     p.restore();
@@ -271,7 +271,7 @@ void TrendChart::paintZones(QPainter& p, const QRectF& plot) const {
     p.restore();
 }
 
-void TrendChart::paintAxes(QPainter& p, const QRectF& plot) const {
+void TrendChart::paintAxes(QPainter& p, const QRectF& area, const QRectF& plot) const {
     const QFontMetricsF fm(p.font());
     const QPen gridPen(QColor(0xd8, 0xd8, 0xd8), 0);
     const QPen textPen(Qt::black);
@@ -304,10 +304,11 @@ void TrendChart::paintAxes(QPainter& p, const QRectF& plot) const {
     p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() * 2.3, plot.width(), fm.height() * 1.2),
                Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Дата и время"));
     p.save();
-    p.translate(plot.left() - 4.6 * fm.height() - 10, plot.center().y());
+    // Rotated a quarter turn, the title's top lies along the left edge of the picture.
+    p.translate(area.left() + 2, plot.center().y());
     p.rotate(-90);
-    p.drawText(QRectF(-plot.height() / 2, -fm.height() * 1.2, plot.height(), fm.height() * 1.2),
-               Qt::AlignHCenter | Qt::AlignBottom, m_valueTitle);
+    p.drawText(QRectF(-plot.height() / 2, 0, plot.height(), fm.height() * 1.2),
+               Qt::AlignHCenter | Qt::AlignTop, m_valueTitle);
     p.restore();
 }
 

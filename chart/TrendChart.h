@@ -81,7 +81,7 @@ private:
     double unmapY(double py, const QRectF& plot) const;
     std::pair<int, int> visibleIndexes() const; // [first, last) with one point beyond each end
     void paintZones(QPainter& p, const QRectF& plot) const;
-    void paintAxes(QPainter& p, const QRectF& plot) const;
+    void paintAxes(QPainter& p, const QRectF& area, const QRectF& plot) const;
     void paintSeries(QPainter& p, const QRectF& plot) const;
     void paintLegend(QPainter& p, const QRectF& area) const;
 

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace chart;
 
 namespace {
@@ -201,7 +203,7 @@ void ChartWindow::updateStatus() {
             "зоны вибрации — только для виброскорости СКЗ (формат данных «Средне квадратическое»)");
     else if (m_zones->isChecked() && !chosenLimits())
         notes << QStringLiteral("пороги должны возрастать: A/B < B/C < C/D");
-    if (m_log->isChecked())
+    if (m_log->isChecked() && std::any_of(s.y.begin(), s.y.end(), [](double v) { return v <= 0; }))
         notes << QStringLiteral("нулевые значения на логарифмической шкале не показаны");
     m_status->setText(notes.join(QStringLiteral("; ")));
 }
@@ -237,6 +239,13 @@ void ChartWindow::storeSettings() {
                                         .arg(m_limits[2]->value()));
 }
 
+TrendChart ChartWindow::forPaper() const {
+    // A picture for a report shows the range on screen without the grid's current record.
+    TrendChart c = m_view->chart();
+    c.setMarked(-1);
+    return c;
+}
+
 void ChartWindow::save() {
     const QString suggested = m_table.isOpen()
                                   ? QFileInfo(m_table.path()).absolutePath() + QLatin1Char('/') +
@@ -250,7 +259,7 @@ void ChartWindow::save() {
     if (path.isEmpty())
         return;
     try {
-        saveChart(m_view->chart(), path, QSize(1600, 900));
+        saveChart(forPaper(), path, QSize(1600, 900));
     } catch (const KvError& e) {
         showError(e.message());
     }
@@ -273,6 +282,6 @@ void ChartWindow::print() {
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const double scale = page.width() / 1600.0;
     painter.scale(scale, scale);
-    m_view->chart().paint(painter, QRectF(0, 0, 1600, page.height() / scale));
+    forPaper().paint(painter, QRectF(0, 0, 1600, page.height() / scale));
     painter.end();
 }

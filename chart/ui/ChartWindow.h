@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/SeverityZones.h"
+#include "chart/TrendChart.h"
 #include "chart/TrendSeries.h"
 
 #include <QWidget>
@@ -62,6 +63,7 @@ private:
     void storeSettings();
     std::optional<chart::ZoneLimits> chosenLimits() const;
     void updateStatus();
+    chart::TrendChart forPaper() const;
 
     DbfTable& m_table;
     int m_mode = 0;

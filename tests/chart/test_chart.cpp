@@ -254,6 +254,10 @@ private slots:
         QVERIFY(std::any_of(log.begin(), log.end(),
                             [](const Tick& t) { return t.at == 100 && t.label == "100"; }));
         QVERIFY(logTicks(0, 10, 5).empty());
+        // Inside one step of 1, 2, 5 the log axis still gets labels.
+        const std::vector<Tick> narrow = logTicks(2.1, 2.6, 5);
+        QVERIFY(narrow.size() >= 2);
+        QCOMPARE(narrow.front().label, QStringLiteral("2.1"));
     }
 };
 
