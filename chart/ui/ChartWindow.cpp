@@ -149,6 +149,10 @@ void ChartWindow::refresh() {
 }
 
 void ChartWindow::rebuild() {
+    // Reading moves the table's cursor, which would post a record being edited or appended;
+    // the window catches up with the next change instead.
+    if (m_table.isOpen() && m_table.state() != DbfTable::State::Browse)
+        return;
     TrendChart& c = m_view->chart();
     const Quantity q = quantity();
     Series series;
