@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -159,6 +161,21 @@ private slots:
         c->findChild<QPushButton*>(QStringLiteral("SaveButton"))->click();
         QCOMPARE(error, QString());
         QCOMPARE(QImage(png).size(), QSize(1600, 900));
+
+        // "Печать" draws one page on the printer the dialog chose; here a PDF file stands for it.
+        const QString printed = f.dataPath(QStringLiteral("печать.pdf"));
+        c->askPrinter = [&](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printed);
+            return true;
+        };
+        c->findChild<QPushButton*>(QStringLiteral("PrintButton"))->click();
+        QCOMPARE(error, QString());
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), {printed});
+        QVERIFY(pdfinfo.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(pdfinfo.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
 
         c->askSavePath = [&](QWidget*, const QString&) { return f.dataPath(QStringLiteral("тренд.gif")); };
         c->save();
