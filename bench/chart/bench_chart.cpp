@@ -44,6 +44,14 @@ void fillTable(const QString& path, int rows) {
     t.close();
 }
 
+// Linux: "5" in clear_refs sets the peak back to what the process holds now, so that the peak
+// of writing the table does not hide the chart's.
+void resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
 long peakKb() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -77,6 +85,7 @@ int main(int argc, char** argv) {
     table.addIndex(QStringLiteral("db1"), QStringLiteral("V"), true);
     table.selectIndex(QStringLiteral("db1"));
     table.first();
+    resetPeak();
     const long before = peakKb();
 
     QElapsedTimer timer;
