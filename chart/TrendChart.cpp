@@ -46,9 +46,8 @@ void TrendChart::setZones(const std::optional<ZoneLimits>& limits, const QString
 TrendChart::Range TrendChart::fullRange() const {
     Range r;
     if (m_series.x.empty()) {
-        const double now = 0;
-        r.x0 = now;
-        r.x1 = now + 2 * kHalfHour;
+        r.x0 = 0; // an empty chart still has an hour to label
+        r.x1 = 2 * kHalfHour;
     } else {
         r.x0 = m_series.x.front();
         r.x1 = m_series.x.back();
