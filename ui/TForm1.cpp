@@ -1,5 +1,6 @@
 #include "ui/TForm1.h"
 
+#include "chart/ui/ChartWindow.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
 #include "ui/HelpViewer.h"
@@ -189,6 +190,7 @@ void TForm1::createMenus() {
     N30 = item(N25, "N30", QStringLiteral("Убрать все цвета"), &TForm1::N8Click);
     separator(N25, "N31");
     N32 = item(N25, "N32", QStringLiteral("Убрать сортировку"), &TForm1::ToolButton6Click, {}, 3);
+    N40 = item(N25, "N40", QStringLiteral("График"), &TForm1::N40Click);
 
     N33 = menu("N33", QStringLiteral("Справка"));
     N34 = item(N33, "N34", QStringLiteral("Помощь"), &TForm1::N34Click, QKeySequence(Qt::Key_F1), 4);
@@ -244,6 +246,7 @@ void TForm1::createGridPopupMenu() {
     N8 = item("N8", QStringLiteral("Урать все цвета"), &TForm1::N8Click);
     N9 = item("N9", QStringLiteral("Выровнять столбцы"), &TForm1::N9Click);
     N38 = item("N38", QStringLiteral("Формат данных"), &TForm1::N37Click);
+    N41 = item("N41", QStringLiteral("График"), &TForm1::N40Click);
     separator("N10");
     N11 = item("N11", QStringLiteral("Экспорт"), &TForm1::Excel1Click);
     separator("N12");
@@ -255,7 +258,7 @@ void TForm1::dispatch(const std::function<void()>& command) {
 }
 
 void TForm1::tableCommandsEnabled(bool on) {
-    for (QAction* a : {N15, N16, N18, N19, Excel1, N24, N26, N28, N29, N30, N32, N37, ToolButton3,
+    for (QAction* a : {N15, N16, N18, N19, Excel1, N24, N26, N28, N29, N30, N32, N37, N40, ToolButton3,
                        ToolButton4, ToolButton5, ToolButton6})
         a->setEnabled(on);
 }
@@ -270,6 +273,8 @@ void TForm1::en_but() {
 void TForm1::dis_but() {
     PageControl1->hide();
     tableCommandsEnabled(false);
+    if (m_chart)
+        m_chart->hide();
 }
 
 void TForm1::showSettingsWarning() {
@@ -341,4 +346,5 @@ void TForm1::N36Click() {
 void TForm1::N37Click() {
     if (Form3)
         Form3->exec();
+    followChart();
 }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class ChartWindow;
 class DBGridPro;
 class HelpWindow;
 class ModeViews;
@@ -72,6 +73,8 @@ public:
     static void setApplicationTitle(const QString& title);
 
     ModeViews& views() const { return *m_views; }
+    // The chart window, once "График" has made it; nullptr before.
+    ChartWindow* chartWindow() const { return m_chart; }
 
     // The page shown: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения"; the grid of a page.
     int activePage() const;
@@ -97,6 +100,7 @@ public:
     void N22Click();         // "Выход"
     void N13Click();         // "Удалить строки", pop-up "Удалить"
     void N37Click();         // "Формат данных"
+    void N40Click();         // "График", pop-up "График"
     void N9Click();          // "Выровнить столбцы"
     void N6Click();          // "Задать цвет"
     void N7Click();          // "Убрать цвет"
@@ -126,6 +130,7 @@ private:
     QAction* N24;
     QMenu* N25;
     QAction *N37, *N26, *N28, *N29, *N30, *N32;
+    QAction *N40, *N41; // "График" in "Вид" and in the pop-up
     QMenu* N33;
     QAction *N34, *N36;
     QToolBar* ToolBar1;
@@ -149,6 +154,10 @@ private:
 
     DBGridPro* activeGrid() const;
     image::ImportHooks importHooks();
+    // The chart window follows the shown page, its data format and its current record.
+    void followChart();
+    void markChartRecord();
+    void selectRecord(int recNo);
 
     void FormCreate();
     void createMenus();
@@ -167,6 +176,8 @@ private:
     QWidget* m_area = nullptr;
     ModeViews* m_views = nullptr;
     HelpWindow* m_help = nullptr;
+    ChartWindow* m_chart = nullptr;
+    bool m_chartPending = false;
     bool m_settingsWarningShown = false;
     bool m_settingsWarningPending = false;
     bool m_quitting = false;

@@ -28,6 +28,9 @@ const Command commands[] = {
     {"report", &report, true, "report TABLE.dbf --mode N OUT.pdf [--sort FIELD[:desc]]"},
     {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"},
     {"ports", &ports, false, "ports"},
+    {"chart", &chart, true,
+     "chart TABLE.dbf --mode N --value {A,F,V,S,TR_F,TR_A} [--rms] [--zones CLASS] OUT.{png,svg,pdf} "
+     "[--size WxH]"},
 };
 
 const Command* find(const char* name) {

@@ -34,5 +34,6 @@ int exportXls(const QStringList& args);
 int report(const QStringList& args);
 int download(const QStringList& args);
 int ports(const QStringList& args);
+int chart(const QStringList& args);
 
 } // namespace cli
