@@ -254,7 +254,13 @@ void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fi
         d->reset();
         throw;
     }
-    QFile::remove(mdx::findFile(path));
+    // The new table starts without an index: what the old one had describes records that are gone.
+    QFile::remove(d->indexPath);
+    d->indexes.clear();
+    d->indexKind = mdx::Kind::Missing;
+    d->tagOrderValid = false;
+    d->tagPending = false;
+    d->dirty = true;
     first();
 }
 
@@ -354,6 +360,7 @@ void DbfTable::refresh() {
     d->requireOpen();
     d->postPending();
     const int keep = d->cur;
+    const std::vector<IndexDef> before = d->indexes;
     if (d->access == Access::ReadOnly)
         d->file = File::openReadOnly(d->path);
     try {
@@ -362,6 +369,15 @@ void DbfTable::refresh() {
         // The file went bad under us: nothing of it can be trusted any more.
         d->reset();
         throw;
+    }
+    // Indexes that live in memory only (all of them on a read-only open or beside another
+    // program's index file) outlast the re-reading; the index file's own tag comes from the file.
+    for (const IndexDef& def : before) {
+        const bool inFile = std::any_of(d->indexes.begin(), d->indexes.end(), [&](const IndexDef& x) {
+            return x.name.compare(def.name, Qt::CaseInsensitive) == 0;
+        });
+        if (!inFile && fieldIndex(def.field) >= 0)
+            d->indexes.push_back(def);
     }
     d->cur = keep < d->count ? keep : -1;
     d->pos = 0;

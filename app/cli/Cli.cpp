@@ -28,6 +28,7 @@ const Command commands[] = {
     {"report", &report, true, "report TABLE.dbf --mode N OUT.pdf [--sort FIELD[:desc]]"},
     {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"},
     {"ports", &ports, false, "ports"},
+    {"index", &index, false, "index TABLE.dbf FIELD[:desc] | index TABLE.dbf --drop"},
 };
 
 const Command* find(const char* name) {

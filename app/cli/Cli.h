@@ -34,5 +34,6 @@ int exportXls(const QStringList& args);
 int report(const QStringList& args);
 int download(const QStringList& args);
 int ports(const QStringList& args);
+int index(const QStringList& args);
 
 } // namespace cli

@@ -474,6 +474,10 @@ private slots:
         t.selectIndex(QStringLiteral("db1"));
         t.regenerateIndexes();
         QCOMPARE(recNos(t), (QList<int>{1, 3, 2}));
+        // Re-reading the table keeps the sort that lives in memory only.
+        t.refresh();
+        QCOMPARE(t.currentIndex(), QStringLiteral("db1"));
+        QCOMPARE(recNos(t), (QList<int>{1, 3, 2}));
         QCOMPARE(fileBytes(p), dbfBefore);
         t.append();
         t.setValue("F", 10.0);
@@ -628,6 +632,72 @@ private slots:
         }
         QVERIFY(!QFile::exists(mdx));
         QCOMPARE(byte28(p), 0);
+    }
+
+    void replacedTableStartsWithoutIndex() {
+        const QString p = path(QStringLiteral("replaced.dbf"));
+        const QString mdx = path(QStringLiteral("replaced.mdx"));
+        writeRows(p, {3.0, 1.0});
+        {
+            DbfTable t;
+            t.open(p);
+            t.addIndex(QStringLiteral("db1"), QStringLiteral("F"), false);
+        }
+        DbfTable t;
+        MeasurementTable::createBeside(t, p, [&] {
+            t.append();
+            t.setValue("F", 5.0);
+            t.post();
+        });
+        QVERIFY(!QFile::exists(mdx));
+        QVERIFY(t.indexNames().empty());
+        t.append();
+        t.setValue("F", 4.0);
+        t.post();
+        t.close();
+        QVERIFY(!QFile::exists(mdx));
+        QCOMPARE(byte28(p), 0);
+    }
+
+    void commandLine() {
+        const QString p = path(QStringLiteral("cli.dbf"));
+        const QString mdx = path(QStringLiteral("cli.mdx"));
+        writeRows(p, {3.0, 1.0, 2.0, QVariant()});
+        const auto run = [](const QStringList& args, QString* err = nullptr) {
+            QProcess app;
+            app.start(qEnvironmentVariable("KV_APP"), QStringList{QStringLiteral("index")} + args);
+            app.waitForFinished(60000);
+            if (err)
+                *err = QString::fromUtf8(app.readAllStandardError());
+            return app.exitStatus() == QProcess::NormalExit ? app.exitCode() : -1;
+        };
+        QCOMPARE(run({p, QStringLiteral("f:desc")}), 0);
+        checkTag(p, mdx, QStringLiteral("F"), true);
+        QCOMPARE(byte28(p), 1);
+        QCOMPARE(run({p, QStringLiteral("COMMENT")}), 0);
+        checkTag(p, mdx, QStringLiteral("COMMENT"), false);
+        QCOMPARE(run({p, QStringLiteral("--drop")}), 0);
+        QVERIFY(!QFile::exists(mdx));
+        QCOMPARE(byte28(p), 0);
+
+        // Refused: an unknown field, a table another program holds, another program's index.
+        QString err;
+        QCOMPARE(run({p, QStringLiteral("ZZZ")}, &err), 1);
+        QVERIFY(err.contains(QStringLiteral("ZZZ")));
+        QVERIFY(!QFile::exists(mdx));
+        {
+            DbfTable holder;
+            holder.open(p);
+            QCOMPARE(run({p, QStringLiteral("F")}), 1);
+        }
+        QVERIFY(!QFile::exists(mdx));
+        const QByteArray foreign(4096, char(0x7F));
+        writeBytes(path(QStringLiteral("CLI.MDX")), foreign);
+        QCOMPARE(run({p, QStringLiteral("F")}, &err), 1);
+        QVERIFY(err.contains(QStringLiteral("CLI.MDX")));
+        QCOMPARE(run({p, QStringLiteral("--drop")}), 1);
+        QCOMPARE(fileBytes(path(QStringLiteral("CLI.MDX"))), foreign);
+        QCOMPARE(run({p}), 1);
     }
 
 private:
