@@ -35,7 +35,7 @@ void appendRows(DbfTable& table, int from, int count) {
         table.setValue("TIME", QStringLiteral("12:34:56"));
         table.setValue("MODE", i % 3);
         table.setValue("F", QStringLiteral("%1.%2")
-                                .arg((qint64(i) * 104729) % 20000000 - 10000000)
+                                .arg((qint64(i) * 104729) % 99999989 - 5000000)
                                 .arg((qint64(i) * 7919) % 1000000000, 9, 10, QLatin1Char('0')));
         table.post();
     }
@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
     t.restart();
     table.changeBeside([&] { appendRows(table, kRecords + kAppended, kAppended); });
     const double appendPlain = ms(t);
-    table.addIndex(QStringLiteral("db1"), QStringLiteral("F"), true);
     t.restart();
+    table.addIndex(QStringLiteral("db1"), QStringLiteral("F"), true); // the whole tag anew
+    const double rebuild = ms(t);
     table.regenerateIndexes(); // up to date: nothing to write
     const double regenerateCurrent = ms(t);
     table.close();
@@ -106,9 +107,11 @@ int main(int argc, char** argv) {
         onF, double(sizeF) / 1048576.0);
     std::printf("build tag on DATE (C(10)), descending %8.1f ms   (goal <= 300 ms), .mdx %.2f MB\n", onDate,
                 double(sizeDate) / 1048576.0);
-    std::printf("append %d beside + rebuild tag       %8.1f ms   (without a tag %.1f ms; rebuild %.1f ms, "
-                "goal <= 300 ms)\n",
-                kAppended, appendAll, appendPlain, appendAll - appendPlain);
+    std::printf(
+        "append %d beside + rebuild tag       %8.1f ms   (goal <= 300 ms; the same without a tag %.1f ms)\n",
+        kAppended, appendAll, appendPlain);
+    std::printf("whole tag on F again, %d records    %8.1f ms   (goal <= 300 ms)\n", kRecords + 2 * kAppended,
+                rebuild);
     std::printf("regenerate, tag already current       %8.1f ms\n", regenerateCurrent);
     std::printf("open with the tag + first sorted page %8.1f ms   (goal <= 300 ms; %d records, first F %s)\n",
                 openPage, records, qPrintable(firstF));
