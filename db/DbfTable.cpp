@@ -148,9 +148,14 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
             }
             if (clearIndexFlag)
                 writeIndexFlag(0);
-            // A tag changed under us by another program is brought up to date with the records.
-            if (tagPending && !beside)
-                writeTag();
+            // A tag changed under us by another program is brought up to date with the records;
+            // should that fail, the table still opens and the next change tries again.
+            if (tagPending && !beside) {
+                try {
+                    writeTag();
+                } catch (const KvError&) {
+                }
+            }
         } catch (...) {
             reset(); // an open that reports failure must not leave the file held
             throw;

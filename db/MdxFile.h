@@ -55,7 +55,7 @@ struct TagSource {
 // The whole file for a tag whose records come in `order` (0-based, from tagOrder()).
 QByteArray build(const TagSource& source, const std::vector<int>& order);
 
-// Longest item a node can hold, and keys per node, for a key field.
+// Key length, item length (pointer and key, rounded up to 4 bytes) and keys per node of a tag on field.
 int keyLength(const DbfField& field);
 int itemLength(const DbfField& field);
 int maxKeys(const DbfField& field);
