@@ -3,6 +3,7 @@
 
 #include "db/DbfTableImpl.h"
 
+#include "core/Cp1251.h"
 #include "core/Error.h"
 
 #include <QFile>
@@ -116,7 +117,7 @@ void DbfTable::Impl::writeTag() {
         return;
     const int f = fieldNumber(def->field);
     mdx::TagSource source;
-    source.tableBaseName = QFileInfo(path).completeBaseName();
+    source.tableName = cp1251::encodeReplacing(QFileInfo(path).completeBaseName(), '_');
     source.field = layout.fields[size_t(f)];
     source.descending = def->descending;
     source.data = data.data();

@@ -277,7 +277,7 @@ QByteArray build(const TagSource& s, const std::vector<int>& order) {
     // File header.
     out[0] = 0x02;
     std::memcpy(out + 1, s.date.data(), 3);
-    putName(out + 4, s.tableBaseName.toLatin1(), 16);
+    putName(out + 4, s.tableName, 16);
     put16(out + 20, 2);
     put16(out + 22, kBlockSize);
     out[24] = 1;

@@ -42,7 +42,7 @@ std::vector<int> tagOrder(const char* data, int count, int recordLength, int fie
                           const DbfField& field, bool descending);
 
 struct TagSource {
-    QString tableBaseName; // its first 16 bytes (Latin-1) go to the header
+    QByteArray tableName; // the table's base name in its code page; the first 16 bytes are kept
     DbfField field;
     bool descending = false;
     const char* data = nullptr; // count records of recordLength bytes

@@ -399,26 +399,29 @@ private slots:
     }
 
     void upperCaseIndexFileIsFound() {
-        const QString p = path(QStringLiteral("shop.dbf"));
+        const QString p = path(QStringLiteral("Цех.dbf"));
         writeRows(p, {3.0, 1.0, 2.0});
         {
             DbfTable t;
             t.open(p);
             t.addIndex(QStringLiteral("db1"), QStringLiteral("F"), false);
         }
-        QVERIFY(QFile::rename(path(QStringLiteral("shop.mdx")), path(QStringLiteral("SHOP.MDX"))));
+        QVERIFY(QFile::rename(path(QStringLiteral("Цех.mdx")), path(QStringLiteral("ЦЕХ.MDX"))));
         DbfTable t;
         t.selectIndex(QStringLiteral("db1"));
         t.open(p);
-        QCOMPARE(t.indexFileName(), QStringLiteral("SHOP.MDX"));
+        QCOMPARE(t.indexFileName(), QStringLiteral("ЦЕХ.MDX"));
         QCOMPARE(recNos(t), (QList<int>{2, 3, 1}));
         t.append();
         t.setValue("F", 0.5);
         t.post();
-        QVERIFY(!QFile::exists(path(QStringLiteral("shop.mdx"))));
-        checkTag(p, path(QStringLiteral("SHOP.MDX")), QStringLiteral("F"), false);
+        QVERIFY(!QFile::exists(path(QStringLiteral("Цех.mdx"))));
+        checkTag(p, path(QStringLiteral("ЦЕХ.MDX")), QStringLiteral("F"), false);
+        // The table's name in the header, in Windows-1251.
+        QCOMPARE(fileBytes(path(QStringLiteral("ЦЕХ.MDX"))).mid(4, 16),
+                 QByteArray("\xD6\xE5\xF5").leftJustified(16, '\0'));
         t.deleteIndex(QStringLiteral("db1"));
-        QVERIFY(!QFile::exists(path(QStringLiteral("SHOP.MDX"))));
+        QVERIFY(!QFile::exists(path(QStringLiteral("ЦЕХ.MDX"))));
         QCOMPARE(byte28(p), 0);
     }
 
