@@ -42,22 +42,29 @@ void DbfTable::Impl::rebuild() {
     if (!nothing) {
         const int offset = filterField >= 0 ? layout.offsets[size_t(filterField)] : 0;
         const int width = filterField >= 0 ? layout.fields[size_t(filterField)].length : 0;
-        for (int r = 0; r < count; ++r) {
+        const auto passes = [&](int r) {
             const char* rec = base + qint64(r) * length;
             if (rec[0] == kDeletedMark)
-                continue;
-            if (filterField >= 0) {
-                double v;
-                if (!numericValue(rec + offset, width, v) || v != filterNumber)
-                    continue;
+                return false;
+            double v;
+            return filterField < 0 || (numericValue(rec + offset, width, v) && v == filterNumber);
+        };
+        const IndexDef* def = selectedIndex();
+        if (def && def == tagDef()) {
+            // The order of the tag, which the index file holds.
+            for (int r : currentTagOrder())
+                if (passes(r))
+                    visible.push_back(r);
+        } else {
+            for (int r = 0; r < count; ++r)
+                if (passes(r))
+                    visible.push_back(r);
+            if (def) {
+                const int f = fieldNumber(def->field);
+                sortByKey(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)],
+                          def->descending);
             }
-            visible.push_back(r);
         }
-    }
-    if (const IndexDef* def = selectedIndex()) {
-        const int f = fieldNumber(def->field);
-        sortByKey(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)],
-                  def->descending);
     }
     dirty = false;
 }
@@ -352,10 +359,22 @@ void DbfTable::Impl::postPending() {
     const int length = layout.recordLength;
     if (state == State::Edit) {
         out().writeAt(recordOffset(editRecord), buffer.data(), length);
-        std::memcpy(data.data() + qint64(editRecord) * length, buffer.data(), size_t(length));
+        char* rec = data.data() + qint64(editRecord) * length;
+        bool keyChanged = false;
+        if (const IndexDef* def = tagDef()) {
+            const int f = fieldNumber(def->field);
+            const int at = layout.offsets[size_t(f)];
+            keyChanged =
+                std::memcmp(rec + at, buffer.data() + at, size_t(layout.fields[size_t(f)].length)) != 0;
+        }
+        std::memcpy(rec, buffer.data(), size_t(length));
         state = State::Browse;
         cur = editRecord;
         dirty = true; // the key or the filter field may have changed
+        buffer.clear();
+        if (keyChanged)
+            recordsChanged();
+        return;
     } else if (state == State::Append) {
         // The record and the end mark first, then the count: a crash in between leaves a whole
         // record beyond the count, which opening counts in again.
@@ -371,6 +390,9 @@ void DbfTable::Impl::postPending() {
         cur = r;
         dirty = true;
         writeCount();
+        buffer.clear();
+        recordsChanged();
+        return;
     }
     buffer.clear();
 }

@@ -3,6 +3,7 @@
 
 #include "db/DbfTableImpl.h"
 
+#include "core/Cp1251.h"
 #include "core/Error.h"
 
 #include <QFile>
@@ -77,15 +78,105 @@ bool DbfTable::filtered() const {
     return d->filterOn;
 }
 
+const IndexDef* DbfTable::Impl::tagDef() const {
+    for (const IndexDef& def : indexes)
+        if (def.name.compare(mdx::kTagName, Qt::CaseInsensitive) == 0)
+            return &def;
+    return nullptr;
+}
+
+bool DbfTable::Impl::ownsIndexFile() const {
+    return open && access == Access::Exclusive && indexKind != mdx::Kind::Foreign;
+}
+
+const std::vector<int>& DbfTable::Impl::currentTagOrder() {
+    if (!tagOrderValid) {
+        const IndexDef* def = tagDef();
+        const int f = fieldNumber(def->field);
+        tagOrder = mdx::tagOrder(data.data(), count, layout.recordLength, layout.offsets[size_t(f)],
+                                 layout.fields[size_t(f)], def->descending);
+        tagOrderValid = true;
+    }
+    return tagOrder;
+}
+
+void DbfTable::Impl::recordsChanged() {
+    tagOrderValid = false;
+    dirty = true;
+    if (!tagDef() || !ownsIndexFile())
+        return;
+    tagPending = true;
+    // Inside a change written beside the table the file follows once the table is in place.
+    if (!beside)
+        writeTag();
+}
+
+void DbfTable::Impl::writeTag() {
+    const IndexDef* def = tagDef();
+    if (!def || !ownsIndexFile())
+        return;
+    const int f = fieldNumber(def->field);
+    mdx::TagSource source;
+    source.tableName = cp1251::encodeReplacing(QFileInfo(path).completeBaseName(), '_');
+    source.field = layout.fields[size_t(f)];
+    source.descending = def->descending;
+    source.data = data.data();
+    source.count = count;
+    source.recordLength = layout.recordLength;
+    source.fieldOffset = layout.offsets[size_t(f)];
+    stampDate(source.date.data());
+    const QByteArray bytes = mdx::build(source, currentTagOrder());
+    fileio::Replacement file(indexPath);
+    file.write(bytes);
+    file.commit(false);
+    indexKind = mdx::Kind::Ours;
+    tagPending = false;
+    if (indexFlag != 1)
+        writeIndexFlag(1);
+    writeFieldFlags(f);
+}
+
+void DbfTable::Impl::removeTagFile() {
+    if (!ownsIndexFile())
+        return;
+    if (QFile::exists(indexPath) && !QFile::remove(indexPath))
+        throw KvError(
+            QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(indexPath).fileName()));
+    indexKind = mdx::Kind::Missing;
+    tagPending = false;
+    if (indexFlag != 0)
+        writeIndexFlag(0);
+    writeFieldFlags(-1);
+}
+
+void DbfTable::Impl::writeFieldFlags(int taggedField) {
+    for (size_t i = 0; i < fieldFlags.size(); ++i) {
+        const char flag = int(i) == taggedField ? 1 : 0;
+        if (fieldFlags[i] == flag)
+            continue;
+        out().writeAt(kFixedSize + kDescriptorSize * qint64(i) + 31, &flag, 1);
+        fieldFlags[i] = flag;
+    }
+}
+
+namespace {
+bool isTagName(const QString& name) {
+    return name.trimmed().compare(mdx::kTagName, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 void DbfTable::addIndex(const QString& name, const QString& field, bool descending) {
     d->requireOpen();
     const QString tag = name.trimmed();
     if (tag.isEmpty())
         throw KvError(QStringLiteral("У индекса должно быть имя."));
     const int f = d->fieldNumber(field);
+    const DbfField& key = d->layout.fields[size_t(f)];
+    if (isTagName(tag) && key.type != 'N' && key.type != 'C')
+        throw KvError(QStringLiteral("По полю «%1» индекс не строится.").arg(key.name));
     post();
     std::vector<IndexDef> defs = d->indexes;
-    IndexDef def{tag, d->layout.fields[size_t(f)].name, descending};
+    IndexDef def{tag, key.name, descending};
     auto same = std::find_if(defs.begin(), defs.end(), [&](const IndexDef& x) {
         return x.name.compare(tag, Qt::CaseInsensitive) == 0;
     });
@@ -93,14 +184,19 @@ void DbfTable::addIndex(const QString& name, const QString& field, bool descendi
         *same = def;
     else
         defs.push_back(def);
-    // A read-only open keeps its indexes in memory and writes nothing.
-    if (d->access == Access::Exclusive) {
-        writeIndexFile(indexFilePath(d->path), d->layout, defs);
-        if (d->indexFlag != 1)
-            d->writeIndexFlag(1);
-    }
+    const std::vector<IndexDef> before = std::move(d->indexes);
     d->indexes = std::move(defs);
     d->dirty = true;
+    if (!isTagName(tag))
+        return; // other indexes live in memory only: the production file holds one tag
+    d->tagOrderValid = false;
+    // A read-only open or another program's index file: the order is kept in memory only.
+    try {
+        d->writeTag();
+    } catch (...) {
+        d->indexes = before;
+        throw;
+    }
 }
 
 void DbfTable::deleteIndex(const QString& name) {
@@ -111,23 +207,12 @@ void DbfTable::deleteIndex(const QString& name) {
     if (it == d->indexes.end())
         throw KvError(QStringLiteral("В таблице нет индекса «%1».").arg(name));
     post();
-    std::vector<IndexDef> defs = d->indexes;
-    defs.erase(defs.begin() + (it - d->indexes.begin()));
-    if (d->access == Access::Exclusive) {
-        const QString file = indexFilePath(d->path);
-        if (defs.empty()) {
-            // An index file without indexes is removed, and the header says so.
-            if (QFile::exists(file) && !QFile::remove(file))
-                throw KvError(
-                    QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(file).fileName()));
-            d->writeIndexFlag(0);
-        } else {
-            writeIndexFile(file, d->layout, defs);
-        }
-    }
-    d->indexes = std::move(defs);
+    if (isTagName(name))
+        d->removeTagFile(); // the file held this one tag only, so it goes, and byte 28 with it
+    d->indexes.erase(it);
     if (d->indexName.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
         d->indexName.clear();
+    d->tagOrderValid = false;
     d->dirty = true;
 }
 
@@ -163,10 +248,10 @@ std::vector<QString> DbfTable::indexNames() const {
 void DbfTable::regenerateIndexes() {
     d->requireOpen();
     post();
-    if (d->access == Access::Exclusive && !d->indexes.empty()) {
-        writeIndexFile(indexFilePath(d->path), d->layout, d->indexes);
-        if (d->indexFlag != 1)
-            d->writeIndexFlag(1);
+    // A file of ours that is up to date is left as it is.
+    if (d->tagDef() && (d->indexKind != mdx::Kind::Ours || d->tagPending)) {
+        d->tagOrderValid = false;
+        d->writeTag();
     }
     d->dirty = true;
 }
@@ -178,9 +263,18 @@ void DbfTable::closeIndexFile(const QString& fileName) {
     if (QFileInfo(fileName).fileName().compare(ours, Qt::CaseInsensitive) != 0)
         return;
     d->indexes.clear();
+    d->tagOrderValid = false;
     d->dirty = true;
 }
 
 bool DbfTable::hasProductionIndex() const {
     return d->open && d->indexFlag != 0;
+}
+
+bool DbfTable::indexFileIsForeign() const {
+    return d->open && d->indexKind == mdx::Kind::Foreign;
+}
+
+QString DbfTable::indexFileName() const {
+    return d->open ? QFileInfo(d->indexPath).fileName() : QString();
 }

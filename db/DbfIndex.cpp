@@ -2,6 +2,7 @@
 
 #include "core/FileLayer.h"
 #include "db/DbfCodec.h"
+#include "db/MdxFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -152,40 +153,7 @@ IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vec
 
 void sortByKey(std::vector<int>& records, const char* data, int recordLength, int fieldOffset,
                const DbfField& field, bool descending) {
-    if (field.type == 'C') {
-        const auto key = [&](int r) {
-            return reinterpret_cast<const unsigned char*>(data + qint64(r) * recordLength + fieldOffset);
-        };
-        const size_t length = size_t(field.length);
-        std::sort(records.begin(), records.end(), [&](int a, int b) {
-            int c = std::memcmp(key(a), key(b), length);
-            if (c != 0)
-                return descending ? c > 0 : c < 0;
-            return a < b;
-        });
-        return;
-    }
-    struct Key {
-        double value;
-        int record;
-        bool present;
-    };
-    std::vector<Key> keys;
-    keys.reserve(records.size());
-    for (int r : records) {
-        Key k{0, r, false};
-        k.present = numericValue(data + qint64(r) * recordLength + fieldOffset, field.length, k.value);
-        keys.push_back(k);
-    }
-    std::sort(keys.begin(), keys.end(), [descending](const Key& a, const Key& b) {
-        if (a.present != b.present)
-            return descending ? a.present : b.present;
-        if (a.present && a.value != b.value)
-            return descending ? a.value > b.value : a.value < b.value;
-        return a.record < b.record;
-    });
-    for (size_t i = 0; i < keys.size(); ++i)
-        records[i] = keys[i].record;
+    mdx::sortRecords(records, data, recordLength, fieldOffset, field, descending);
 }
 
 } // namespace dbf

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-// The production index file <base>.mdx. Its layout is ours: it keeps the definitions of the
-// indexes (name, key field, direction) and the order is computed from the records when the table
-// is opened or changed, so an index can never disagree with the table it belongs to.
+// The index definitions file that earlier versions of this program kept as <base>.mdx (the
+// production index itself is now a dBase IV .mdx, see MdxFile.h). It is still read, so that a
+// table sorted by an earlier version opens sorted, and replaced by a real index at the next sort.
 //
 //   8 bytes  magic "KVLDMDX\x1A"
 //   4 bytes  layout version (1), little-endian
@@ -37,8 +37,8 @@ void writeIndexFile(const QString& path, const Layout& layout, const std::vector
 
 QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& defs);
 
-// Orders the physical record numbers `records` (0-based, ascending on entry) by the key field.
-// Numbers compare numerically with no value first, text by Windows-1251 byte value (blank padded);
+// Orders the physical record numbers `records` (0-based) as the production index orders them:
+// numbers by value (a blank field counts as zero), text by Windows-1251 byte value (blank padded);
 // descending reverses the key order only: equal keys always stay in physical order.
 void sortByKey(std::vector<int>& records, const char* data, int recordLength, int fieldOffset,
                const DbfField& field, bool descending);

@@ -80,13 +80,42 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     std::vector<char> records(size_t(count) * size_t(recordLength));
     f.readAt(headerLength, records.data(), qint64(records.size()));
 
+    // The production index: ours is read and its tag selected by name; a damaged one is ignored
+    // (the next sort replaces it); another program's is left alone and never written.
     std::vector<IndexDef> defs;
     bool clearIndexFlag = false;
-    if (h.indexFlag != 0) {
-        // A damaged or foreign index file is ignored: the table opens in physical order.
-        if (readIndexFile(indexFilePath(tablePath), h.layout, defs) == IndexFileState::Missing)
+    const QString mdxPath = mdx::findFile(tablePath);
+    mdx::ReadResult mdxRead;
+    {
+        QFile mdxFile(mdxPath);
+        if (mdxFile.exists()) {
+            constexpr qint64 kMaxIndexFile = qint64(256) << 20;
+            const bool huge = mdxFile.size() > kMaxIndexFile;
+            QByteArray bytes;
+            if (mdxFile.open(QIODevice::ReadOnly))
+                bytes = huge ? mdxFile.read(2048) : mdxFile.readAll();
+            mdxRead = mdx::read(bytes, h.layout, records.data(), int(count));
+            if (huge && mdxRead.kind != mdx::Kind::Foreign && mdxRead.kind != mdx::Kind::Legacy)
+                mdxRead.kind = mdx::Kind::Damaged;
+        } else if (h.indexFlag != 0) {
             clearIndexFlag = true;
+        }
     }
+    switch (mdxRead.kind) {
+    case mdx::Kind::Ours:
+    case mdx::Kind::Stale:
+        defs.push_back(mdxRead.def);
+        break;
+    case mdx::Kind::Legacy:
+        if (h.indexFlag == 0 || readIndexFile(mdxPath, h.layout, defs) != IndexFileState::Ok)
+            mdxRead.kind = mdx::Kind::Damaged;
+        break;
+    default:
+        break;
+    }
+    std::vector<char> flags;
+    for (size_t i = 0; i < h.layout.fields.size(); ++i)
+        flags.push_back(head[kFixedSize + kDescriptorSize * int(i) + 31]);
 
     open = true;
     path = tablePath;
@@ -98,6 +127,12 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     data = std::move(records);
     this->count = int(count);
     indexes = std::move(defs);
+    indexPath = mdxPath;
+    indexKind = mdxRead.kind;
+    tagOrder = std::move(mdxRead.order);
+    tagOrderValid = indexKind == mdx::Kind::Ours;
+    tagPending = indexKind == mdx::Kind::Stale;
+    fieldFlags = std::move(flags);
     state = State::Browse;
     buffer.clear();
     editRecord = -1;
@@ -113,6 +148,14 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
             }
             if (clearIndexFlag)
                 writeIndexFlag(0);
+            // A tag changed under us by another program is brought up to date with the records;
+            // should that fail, the table still opens and the next change tries again.
+            if (tagPending && !beside) {
+                try {
+                    writeTag();
+                } catch (const KvError&) {
+                }
+            }
         } catch (...) {
             reset(); // an open that reports failure must not leave the file held
             throw;
@@ -128,6 +171,12 @@ void DbfTable::Impl::reset() {
     data = {};
     visible = {};
     indexes.clear();
+    indexPath.clear();
+    indexKind = mdx::Kind::Missing;
+    tagOrder = {};
+    tagOrderValid = false;
+    tagPending = false;
+    fieldFlags.clear();
     buffer.clear();
     count = 0;
     pos = -1;
@@ -189,7 +238,7 @@ void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, 
     file.write(bytes);
     file.commit(false);
     // The index file of a replaced table describes records that are gone.
-    QFile::remove(indexFilePath(path));
+    QFile::remove(mdx::findFile(path));
 }
 
 void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fields,
@@ -210,7 +259,13 @@ void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fi
         d->reset();
         throw;
     }
-    QFile::remove(indexFilePath(path));
+    // The new table starts without an index: what the old one had describes records that are gone.
+    QFile::remove(d->indexPath);
+    d->indexes.clear();
+    d->indexKind = mdx::Kind::Missing;
+    d->tagOrderValid = false;
+    d->tagPending = false;
+    d->dirty = true;
     first();
 }
 
@@ -239,6 +294,7 @@ void DbfTable::changeBeside(const std::function<void()>& change) {
         d->beside.reset();
     } catch (...) {
         if (d->open) {
+            d->tagPending = false;
             cancel();
             d->beside.reset();
             d->cur = keep;
@@ -250,6 +306,8 @@ void DbfTable::changeBeside(const std::function<void()>& change) {
         }
         throw;
     }
+    if (d->tagPending)
+        d->writeTag();
 }
 
 void DbfTable::open(const QString& path, Access access) {
@@ -307,6 +365,7 @@ void DbfTable::refresh() {
     d->requireOpen();
     d->postPending();
     const int keep = d->cur;
+    const std::vector<IndexDef> before = d->indexes;
     if (d->access == Access::ReadOnly)
         d->file = File::openReadOnly(d->path);
     try {
@@ -315,6 +374,15 @@ void DbfTable::refresh() {
         // The file went bad under us: nothing of it can be trusted any more.
         d->reset();
         throw;
+    }
+    // Indexes that live in memory only (all of them on a read-only open or beside another
+    // program's index file) outlast the re-reading; the index file's own tag comes from the file.
+    for (const IndexDef& def : before) {
+        const bool inFile = std::any_of(d->indexes.begin(), d->indexes.end(), [&](const IndexDef& x) {
+            return x.name.compare(def.name, Qt::CaseInsensitive) == 0;
+        });
+        if (!inFile && fieldIndex(def.field) >= 0)
+            d->indexes.push_back(def);
     }
     d->cur = keep < d->count ? keep : -1;
     d->pos = 0;
@@ -334,7 +402,10 @@ void DbfTable::pack() {
     Replacement& file = d->beside ? *d->beside : own.emplace(d->path);
     if (d->beside)
         file.rewind();
-    file.write(buildHeader(d->layout, std::uint32_t(live), d->indexFlag, d->driver));
+    QByteArray header = buildHeader(d->layout, std::uint32_t(live), d->indexFlag, d->driver);
+    for (size_t i = 0; i < d->fieldFlags.size(); ++i)
+        header[kFixedSize + kDescriptorSize * int(i) + 31] = d->fieldFlags[i];
+    file.write(header);
     std::vector<char> chunk;
     chunk.reserve(1 << 20);
     for (int r = 0; r < d->count; ++r) {
@@ -365,5 +436,6 @@ void DbfTable::pack() {
     d->data.resize(size_t(live) * size_t(length));
     d->cur = -1;
     d->dirty = true;
+    d->recordsChanged();
     first();
 }

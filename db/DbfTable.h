@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-// A dBase IV table file (.dbf) with a production index file (.mdx) of our own layout.
+// A dBase IV table file (.dbf) with its dBase IV production index file (.mdx).
 // Knows nothing of vibration: the measurement record lives in MeasurementTable.
 //
 // Failures throw KvError with a message the user can read.
@@ -72,16 +72,16 @@ public:
     // next() from the last record goes past it (eof, no current record); prior() from the first
     // goes before it (bof, no current record): both loops `for (first(); !eof(); next())` and
     // `for (last(); !bof(); prior())` visit every visible record once.
-    bool eof() const; // past the last visible record (also true when none is visible)
-    bool bof() const; // before the first visible record (also true when none is visible)
-    int recordCount() const;    // visible records
-    int physicalCount() const;  // records in the file, deleted ones included
-    int position() const;       // 0-based position of the current record among the visible, -1 if none
-    void moveTo(int position);  // clamps; an empty view leaves eof() true
-    int recNo() const;          // 1-based physical number of the current record, 0 if none
-    bool goToRecNo(int recNo);  // false when that record is not visible
-    void refresh();             // re-reads the file and rebuilds the visible list, keeping recNo if possible
-                                // (a reader sees what another program appended meanwhile)
+    bool eof() const;          // past the last visible record (also true when none is visible)
+    bool bof() const;          // before the first visible record (also true when none is visible)
+    int recordCount() const;   // visible records
+    int physicalCount() const; // records in the file, deleted ones included
+    int position() const;      // 0-based position of the current record among the visible, -1 if none
+    void moveTo(int position); // clamps; an empty view leaves eof() true
+    int recNo() const;         // 1-based physical number of the current record, 0 if none
+    bool goToRecNo(int recNo); // false when that record is not visible
+    void refresh();            // re-reads the file and rebuilds the visible list, keeping recNo if possible
+                               // (a reader sees what another program appended meanwhile)
 
     // --- values of the current record ---
     // N fields without decimals read as qint64 (int), with decimals as double; C fields as QString
@@ -98,16 +98,16 @@ public:
     void setValue(const QString& field, const QVariant& value);
 
     // --- editing ---
-    void append();       // a new blank record, current, state Append (written by post)
-    void edit();         // state Edit on the current record
-    void post();         // writes the record and, for an append, the header count at once
-                         // (navigation, filter and index changes and close() post a pending edit)
+    void append(); // a new blank record, current, state Append (written by post)
+    void edit();   // state Edit on the current record
+    void post();   // writes the record and, for an append, the header count at once
+                   // (navigation, filter and index changes and close() post a pending edit)
     void cancel();
     void deleteRecord(); // marks the current record deleted; the next visible one becomes current
                          // (the one before it when it was the last); in state Append it
                          // only drops the record not yet posted
     bool isDeleted() const;
-    void pack();         // removes deleted records; written beside and renamed over the file
+    void pack(); // removes deleted records; written beside and renamed over the file
 
     // Runs change() with every write of the table (pack() included) going to a copy of its file
     // written beside it, and renames the copy over the file once change() returns: the file is
@@ -120,23 +120,29 @@ public:
     // --- filter: only "FIELD=number" (blanks allowed around the parts) ---
     void setFilter(const QString& expression); // validated when filtering is switched on
     QString filter() const;
-    void setFiltered(bool on);                 // throws on an expression it cannot parse
+    void setFiltered(bool on); // throws on an expression it cannot parse
     bool filtered() const;
 
-    // --- indexes in the production index file <base>.mdx ---
-    // Text keys order by Windows-1251 byte value; numbers numerically, with no value first.
-    // Descending reverses the key order (no value last); equal keys always keep physical order.
-    // The index follows appends and edits at once. addIndex replaces an index of the same name
-    // and does not select it; on a ReadOnly open indexes live in memory only.
+    // --- indexes ---
+    // Text keys order by Windows-1251 byte value; numbers by value, a blank field as zero.
+    // Descending reverses the key order; equal keys always keep physical order.
+    // The index "db1" is kept on disk as the one tag DB1 of the production index file <base>.mdx
+    // (found in any letter case), rewritten whole before append, edit, pack or changeBeside
+    // return, and opened again with the table; other indexes live in memory only. An index file
+    // of another program is never written or removed: then "db1" too lives in memory only.
+    // addIndex replaces an index of the same name and does not select it; on a ReadOnly open
+    // indexes live in memory only.
     void addIndex(const QString& name, const QString& field, bool descending);
-    void deleteIndex(const QString& name);    // throws when there is no such index
-    void selectIndex(const QString& name);    // empty name: physical order; unknown name: throws
-                                              // while open, kept for the next open when closed
+    void deleteIndex(const QString& name); // throws when there is no such index
+    void selectIndex(const QString& name); // empty name: physical order; unknown name: throws
+                                           // while open, kept for the next open when closed
     QString currentIndex() const;
     std::vector<QString> indexNames() const;
     void regenerateIndexes();
     void closeIndexFile(const QString& fileName); // drops the in-memory indexes of that .mdx
     bool hasProductionIndex() const;              // header byte 28
+    bool indexFileIsForeign() const;              // an index file beside the table that is not ours
+    QString indexFileName() const;                // the production index file's name, as found
 
 private:
     struct Impl;

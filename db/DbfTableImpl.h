@@ -5,6 +5,7 @@
 #include "db/DbfHeader.h"
 #include "db/DbfIndex.h"
 #include "db/DbfTable.h"
+#include "db/MdxFile.h"
 
 #include <memory>
 #include <optional>
@@ -35,6 +36,15 @@ struct DbfTable::Impl {
     int count = 0;
     std::vector<dbf::IndexDef> indexes;
 
+    // The production index file: where it is (any letter case), what it is, and the order of the
+    // tag DB1 (all records, 0-based), which the index "db1" keeps there while the file is ours.
+    QString indexPath;
+    dbf::mdx::Kind indexKind = dbf::mdx::Kind::Missing;
+    std::vector<int> tagOrder;
+    bool tagOrderValid = false;
+    bool tagPending = false;      // the records changed since the file was written
+    std::vector<char> fieldFlags; // byte 31 of each field descriptor
+
     // The cursor.
     std::vector<int> visible; // 0-based physical numbers
     bool dirty = true;        // visible must be rebuilt before use
@@ -64,6 +74,13 @@ struct DbfTable::Impl {
     void writeIndexFlag(std::uint8_t flag);
 
     const dbf::IndexDef* selectedIndex() const;
+    const dbf::IndexDef* tagDef() const; // the index the production file holds as its tag
+    bool ownsIndexFile() const;          // ours to write: open for writing, and not another program's
+    const std::vector<int>& currentTagOrder();
+    void recordsChanged(); // the tag order is gone; the file is written now or at commit
+    void writeTag();       // writes the whole file from the records and sets the flags
+    void removeTagFile();  // removes it and clears the flags
+    void writeFieldFlags(int taggedField);
     void ensure(); // rebuilds visible when dirty, finding the current record again
     void rebuild();
     void setPos(int p);

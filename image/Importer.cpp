@@ -152,9 +152,16 @@ QString emptiedMessage(const ImportResult& result) {
         .arg(result.emptiedFields.size() == 1 ? QStringLiteral("поле") : QStringLiteral("поля"), fields);
 }
 
+QString foreignIndexMessage(const ImportResult& result) {
+    if (result.foreignIndexFile.isEmpty())
+        return {};
+    return QStringLiteral("Файл индексов «%1» принадлежит другой программе и не обновлён.")
+        .arg(result.foreignIndexFile);
+}
+
 QStringList notices(const ImportResult& result) {
     QStringList list;
-    for (const QString& text : {countCutMessage(result), emptiedMessage(result)})
+    for (const QString& text : {countCutMessage(result), emptiedMessage(result), foreignIndexMessage(result)})
         if (!text.isEmpty())
             list << text;
     return list;
@@ -259,6 +266,8 @@ ImportResult Importer::append(const MemoryImage& image) {
     }
     result.dropped = result.recordCount - int(kept.size());
     result.added = int(kept.size());
+    if (m_table.indexFileIsForeign())
+        result.foreignIndexFile = m_table.indexFileName();
 
     // The table keeps its lock throughout: rows deleted earlier are packed away, written beside
     // the table like the new rows, and the new file takes the place of the old one in one rename.

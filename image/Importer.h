@@ -38,6 +38,7 @@ struct ImportResult {
     int dropped = 0;     // append: rows not later than the table's last row
     int emptiedValues = 0;
     QStringList emptiedFields; // in the table's field order
+    QString foreignIndexFile;  // append: the table's index file of another program, not updated
 
     bool countWasCut() const { return recordCount < storedCount; }
 };
@@ -48,6 +49,7 @@ QString addedMessage(const ImportResult& result);
 // were left empty.
 QString countCutMessage(const ImportResult& result);
 QString emptiedMessage(const ImportResult& result);
+QString foreignIndexMessage(const ImportResult& result);
 QStringList notices(const ImportResult& result);
 
 class Importer {

@@ -6,6 +6,7 @@
 #include "db/views/ViewColumns.h"
 #include "grid/ColumnFitting.h"
 #include "grid/ui/DBGridPro.h"
+#include "ui/Command.h"
 
 #include <QLayout>
 #include <QTabWidget>
@@ -135,6 +136,17 @@ void ModeViews::titleStateChange(DBGridPro& g, int column) {
     m_table.selectIndex(index);
     m_table.regenerateIndexes();
     m_link.reread();
+    // Another program's index file is never touched: the view is sorted in memory only, and the
+    // user learns why once in a run.
+    static bool told = false;
+    if (m_table.indexFileIsForeign() && !told) {
+        told = true;
+        command::message(qobject_cast<QWidget*>(parent()), QMessageBox::Information,
+                         QStringLiteral("Кварнел-ЛД5"),
+                         QStringLiteral("Файл индексов «%1» принадлежит другой программе и оставлен как был: "
+                                        "таблица отсортирована только на экране.")
+                             .arg(m_table.indexFileName()));
+    }
 }
 
 void ModeViews::setCurrentColumnColor(DBGridPro& g, const QColor& color) {

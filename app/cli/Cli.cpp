@@ -31,6 +31,7 @@ const Command commands[] = {
     {"chart", &chart, true,
      "chart TABLE.dbf --mode N --value {A,F,V,S,TR_F,TR_A} [--rms] [--zones CLASS] OUT.{png,svg,pdf} "
      "[--size WxH]"},
+    {"index", &index, false, "index TABLE.dbf FIELD[:desc] | index TABLE.dbf --drop"},
 };
 
 const Command* find(const char* name) {

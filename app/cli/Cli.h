@@ -35,5 +35,6 @@ int report(const QStringList& args);
 int download(const QStringList& args);
 int ports(const QStringList& args);
 int chart(const QStringList& args);
+int index(const QStringList& args);
 
 } // namespace cli

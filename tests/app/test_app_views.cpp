@@ -145,6 +145,44 @@ private slots:
         QCOMPARE(shown(w, "F"), QList<double>({40, 30, 20, 10}));
     }
 
+    void anotherProgramsIndexIsSortedInMemoryAndLeftAlone() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.dataPath(QStringLiteral("Чужой.dbf"));
+        writeTable(path, mixedRows());
+        // An index file of another program, named in upper case as Windows programs do.
+        const QString foreign = path.chopped(4) + QStringLiteral(".MDX");
+        QByteArray bytes(4096, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 31 + 7);
+        {
+            QFile file(foreign);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        AppFixture::openThroughDialog(w, path);
+        settle();
+        DBGridPro* g = w.grid(0);
+        const int F = col(g, "F");
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok);
+        clickTitle(g, F);
+        QCOMPARE(shown(w, "F"), QList<double>({40, 30, 20, 10}));
+        QCOMPARE(answers.seen().size(), size_t(1));
+        QVERIFY(answers.seen()[0].text.contains(QStringLiteral("Чужой.MDX")));
+        // Told once in a run: the next clicks sort without a word.
+        clickTitle(g, F);
+        QCOMPARE(shown(w, "F"), QList<double>({10, 20, 30, 40}));
+        QCOMPARE(answers.seen().size(), size_t(1));
+        control(w, "N32")->trigger();
+        control(w, "N16")->trigger();
+        QFile file(foreign);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+        QVERIFY(!QFileInfo::exists(mdxOf(path)));
+    }
+
     void deleteRemovesExactlyTheSelectedRecords_data() {
         QTest::addColumn<QList<int>>("selection"); // empty: the current row stands for it
         QTest::addColumn<int>("current");

@@ -4,6 +4,7 @@
 
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "db/MdxFile.h"
 #include "db/MeasurementTable.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,16 @@ void exercise(DbfTable& t) {
             walk(t);
         });
     guarded([&] { t.regenerateIndexes(); });
+    // The sort index, which writes the production index file (unless it is another program's).
+    for (int f : {text, numeric}) {
+        if (f < 0)
+            continue;
+        guarded([&] {
+            t.addIndex(QStringLiteral("db1"), fields[size_t(f)].name, f == numeric);
+            t.selectIndex(QStringLiteral("db1"));
+            walk(t);
+        });
+    }
     for (int f : {numeric, text}) {
         if (f < 0)
             continue;
@@ -119,6 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::writeFile(mdx, input.mid(cut + fuzz::mdxSeparator().size()));
     }
 
+    // The index reader on its own, over blank records of the measurement table.
+    if (cut >= 0) {
+        const dbf::Layout layout = dbf::layoutFor(MeasurementTable::fields());
+        const int count = 50;
+        const std::vector<char> records(size_t(count) * size_t(layout.recordLength), ' ');
+        const dbf::mdx::ReadResult r =
+            dbf::mdx::read(input.mid(cut + fuzz::mdxSeparator().size()), layout, records.data(), count);
+        if (r.kind == dbf::mdx::Kind::Ours && r.order.size() != size_t(count))
+            fuzz::fail("a sound tag that misses records");
+    }
     {
         DbfTable t;
         guarded([&] {

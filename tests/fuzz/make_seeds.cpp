@@ -2,6 +2,7 @@
 //   kv_fuzz_seeds OUTDIR   (OUTDIR/<target>/<name>)
 #include "FuzzSupport.h"
 
+#include "db/DbfIndex.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "grid/ColumnLayoutText.h"
@@ -70,9 +71,19 @@ void tableSeeds(const QString& scratch) {
         t.close();
     }
     put("table", "six_records_indexed", readFile(dbf) + fuzz::mdxSeparator() + readFile(mdx));
+    // The index definitions file of earlier versions, which is still read.
+    {
+        QByteArray table = readFile(dbf);
+        table[28] = 1;
+        const QByteArray legacy =
+            dbf::encodeIndexFile(dbf::layoutFor(MeasurementTable::fields()),
+                                 {{QStringLiteral("db1"), QStringLiteral("DATE"), true}});
+        put("table", "six_records_legacy_index", table + fuzz::mdxSeparator() + legacy);
+    }
 
     const QString other = scratch + QStringLiteral("/o.dbf");
-    DbfTable::create(other, {{QStringLiteral("NUM"), 'N', 6, 2}, {QStringLiteral("NAME"), 'C', 12, 0},
+    DbfTable::create(other, {{QStringLiteral("NUM"), 'N', 6, 2},
+                             {QStringLiteral("NAME"), 'C', 12, 0},
                              {QStringLiteral("CNT"), 'N', 4, 0}});
     {
         DbfTable t;

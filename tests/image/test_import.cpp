@@ -200,6 +200,32 @@ private slots:
         QCOMPARE(table.recordCount(), 3);
     }
 
+    void appendToATableWithAnotherProgramsIndexSaysItIsNotUpdated() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.dbf");
+        DbfTable table;
+        Importer importer(table);
+        importer.createTable(path, imageOf(testimages::sequence(3, kStart)));
+        ImportResult r = importer.append(imageOf(testimages::sequence(4, kStart)));
+        QVERIFY(notices(r).isEmpty());
+        table.close();
+        const QByteArray foreign(3072, char(0x55));
+        {
+            QFile file(dir.filePath("T.MDX"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(foreign);
+        }
+        table.open(path);
+        r = importer.append(imageOf(testimages::sequence(6, kStart)));
+        QCOMPARE(r.added, 2);
+        QCOMPARE(notices(r), QStringList{QStringLiteral(
+                                 "Файл индексов «T.MDX» принадлежит другой программе и не обновлён.")});
+        table.close();
+        QFile file(dir.filePath("T.MDX"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), foreign);
+    }
+
     // At the moment the new table takes the place of the old one, the new file is locked already
     // and, on an append, the old one still is: no other writer can come in between.
     void importHoldsTheTableWhileItsNewFileTakesItsPlace_data() {

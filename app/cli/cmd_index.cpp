@@ -1,0 +1,47 @@
+#include "app/cli/Cli.h"
+
+#include "core/Error.h"
+#include "db/DbfTable.h"
+#include "db/MeasurementTable.h"
+
+#include <QFileInfo>
+
+namespace cli {
+namespace {
+
+[[noreturn]] void usage() {
+    throw KvError(QStringLiteral("Использование: kvarnel-ld5 index ТАБЛИЦА.dbf ПОЛЕ[:desc] | --drop"));
+}
+
+} // namespace
+
+// Makes or removes the sort index "db1" as a title click and "Убрать сортировку" do.
+int index(const QStringList& args) {
+    QStringList rest = args;
+    const bool drop = rest.removeAll(QStringLiteral("--drop")) == 1;
+    const Arguments a = parseArguments(rest, {}, 2, usage);
+    if (a.positional.size() != (drop ? 1 : 2))
+        usage();
+
+    DbfTable table;
+    MeasurementTable::open(table, a.positional[0]);
+    // Another program's index file is never written or removed, so there is nothing to do here.
+    if (table.indexFileIsForeign())
+        throw KvError(QStringLiteral("Файл индексов «%1» принадлежит другой программе и оставлен как был.")
+                          .arg(table.indexFileName()));
+    if (drop) {
+        if (!table.indexNames().empty()) {
+            table.selectIndex(QString());
+            table.deleteIndex(MeasurementTable::kSortIndex);
+        }
+    } else {
+        const MeasurementTable::SortOrder order = MeasurementTable::parseSort(a.positional[1], table);
+        table.addIndex(MeasurementTable::kSortIndex, order.field, order.descending);
+        table.selectIndex(MeasurementTable::kSortIndex);
+        table.regenerateIndexes();
+    }
+    table.close();
+    return 0;
+}
+
+} // namespace cli
