@@ -5,7 +5,7 @@
 
 QString readOnlyRefusal() {
     return QStringLiteral("Таблица открыта только для чтения: файл не удалось заблокировать. "
-                          "Изменить, дополнить или сохранить её нельзя.");
+                          "Изменить, удалить строки, дополнить или сохранить её нельзя.");
 }
 
 TableSession::TableSession(QObject* parent) : QObject(parent) {}

@@ -15,7 +15,7 @@ PageListField::PageListField(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Список страниц"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel(QStringLiteral("Список страниц:"), this);
+    auto* label = new QLabel(QStringLiteral("Номера страниц:"), this);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("pageListEdit"));
     m_edit->setPlaceholderText(QStringLiteral("например 1,3,5-12"));
@@ -51,6 +51,10 @@ ReportPrintDialog::ReportPrintDialog(QPrinter* printer, int pageCount, int curre
                 at = i + 1;
         m_pageList->setParent(range);
         rows->insertWidget(at, m_pageList);
+        // The dialog's own list field is the one that refuses every list: ours takes its place.
+        for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
+            if (QWidget* native = range->findChild<QWidget*>(QLatin1String(name)))
+                native->hide();
         return;
     }
     setOptionTabs({m_pageList});

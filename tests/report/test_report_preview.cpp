@@ -293,6 +293,11 @@ void ReportPreviewTest::thePageListSitsWithTheRangeChoice() {
     if (!range)
         QSKIP("the platform's own print dialog has no range box of ours to arrange");
     QCOMPARE(dialog.pageListField()->parentWidget(), range);
+    dialog.show();
+    // The range box itself stays folded away until the user unfolds the options.
+    QVERIFY(!dialog.pageListField()->isHidden());
+    if (auto* native = range->findChild<QWidget*>(QStringLiteral("pagesLineEdit")))
+        QVERIFY(native->isHidden());
     // It is not in a tab of its own any more.
     for (auto* tabs : dialog.findChildren<QTabWidget*>())
         for (int i = 0; i < tabs->count(); ++i)
