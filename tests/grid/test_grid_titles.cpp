@@ -1,6 +1,5 @@
 #include "GridFixture.h"
 
-#include "grid/RowPosition.h"
 #include "grid/ui/GridHeader.h"
 
 #include <QApplication>
@@ -48,26 +47,6 @@ private slots:
         QVERIFY(h->toolTipFor(a).isEmpty());
     }
 
-    void fittedTitleKeepsFittingLinesAndCutsOthersAtTheEnd() {
-        const QFontMetrics fm(QApplication::font());
-        const QString line = QStringLiteral("Виброперемещение");
-        const int w = fm.horizontalAdvance(QStringLiteral("Вибро…")) + 1;
-        const QString fitted = GridHeader::fittedTitle(line + QStringLiteral("\nS"), fm, w);
-        QVERIFY2(fitted.startsWith(QStringLiteral("Вибр")) && fitted.contains(QStringLiteral("…\nS")),
-                 qPrintable(fitted));
-        QCOMPARE(GridHeader::fittedTitle(line, fm, fm.horizontalAdvance(line)), line);
-    }
-
-    void theTitleRowGrowsWithTheFont() {
-        GridFixture f;
-        QVERIFY(f.show());
-        QFont big = f.grid->font();
-        big.setPixelSize(30);
-        f.grid->setFont(big);
-        QCoreApplication::processEvents();
-        QVERIFY(f.view()->horizontalHeader()->height() >= 2 * QFontMetrics(big).lineSpacing());
-    }
-
     // The mark of the descending state points down: its widest row of ink is its top one.
     void theDescendingMarkPointsDown_data() {
         QTest::addColumn<int>("descending");
@@ -107,23 +86,6 @@ private slots:
         }
         QVERIFY(first >= 0 && last > first);
         QCOMPARE(widest - first < last - widest, down);
-    }
-
-    void aTitleClickPostsTheOpenEditorFirst() {
-        GridFixture f;
-        QVERIFY(f.show());
-        const int note = f.col("COMMENT");
-        QVERIFY(startEdit(f, 2, note));
-        editor(f)->setText(QStringLiteral("typed"));
-        QVariant atClick;
-        connect(f.grid.get(), &DBGridPro::titleStateChange, f.grid.get(),
-                [&](int) { atClick = f.link->rows[2][std::size_t(note)]; });
-        QHeaderView* h = f.view()->horizontalHeader();
-        const int F = f.col("F");
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                          QPoint(h->sectionViewportPosition(F) + 5, h->height() / 2));
-        QVERIFY(!f.grid->isEditing());
-        QCOMPARE(atClick.toString(), QStringLiteral("typed")); // stored before the handler ran
     }
 
     void tabInAnEditorPostsAndMovesWithoutEditing() {
@@ -174,66 +136,6 @@ private slots:
         QAbstractItemModel* m = f.view()->model();
         QVERIFY(m->setData(m->index(1, note), pasted, Qt::EditRole));
         QCOMPARE(f.link->rows[1][std::size_t(note)].toString(), stored);
-    }
-
-    void theLengthLimitCountsTheCleanedText() {
-        GridFixture f;
-        QVERIFY(f.show());
-        const int note = f.col("COMMENT");
-        f.grid->setColumnMaxLength(note, 6);
-        QVERIFY(startEdit(f, 0, note));
-        editor(f)->clear();
-        QApplication::clipboard()->setText(QStringLiteral("abc\r\n\r\nde"));
-        editor(f)->paste();
-        QCOMPARE(editor(f)->text(), QStringLiteral("abc de"));
-        QApplication::clipboard()->setText(QStringLiteral("x"));
-        editor(f)->paste(); // a seventh character is refused
-        QCOMPARE(editor(f)->text(), QStringLiteral("abc de"));
-    }
-
-    void aReadOnlyGridRefusesEditorsAndSaysSo() {
-        GridFixture f;
-        QVERIFY(f.show());
-        QSignalSpy starts(f.grid.get(), &DBGridPro::initEdit);
-        QSignalSpy refused(f.grid.get(), &DBGridPro::editRefused);
-        f.grid->setReadOnly(true);
-        f.grid->setCurrentCell(0, f.col("COMMENT"));
-        QTest::keyClick(f.view(), Qt::Key_F2);
-        QVERIFY(!f.grid->isEditing());
-        QTRY_COMPARE(refused.count(), 1);
-        QCOMPARE(refused.at(0).at(0).toInt(), f.col("COMMENT"));
-        f.grid->setCurrentCell(0, f.col("F"));
-        QTest::keyClick(f.view(), Qt::Key_F2); // never editable: nothing to refuse
-        QCoreApplication::processEvents();
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(starts.count(), 0);
-        f.grid->setReadOnly(false);
-        QVERIFY(startEdit(f, 0, f.col("COMMENT")));
-    }
-
-    void rowAfterDeletion_data() {
-        QTest::addColumn<QList<int>>("deleted");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("current deleted: the next takes its place") << QList<int>{4} << 4 << 10 << 4;
-        QTest::newRow("a block with the cursor on its last row") << QList<int>{3, 4, 5} << 5 << 10 << 3;
-        QTest::newRow("a block with the cursor on its first row") << QList<int>{5, 3, 4} << 3 << 10 << 3;
-        QTest::newRow("the current row stays") << QList<int>{1, 8} << 5 << 10 << 4;
-        QTest::newRow("the deleted rows ended the view") << QList<int>{8, 9} << 9 << 10 << 7;
-        QTest::newRow("the last row alone") << QList<int>{9} << 9 << 10 << 8;
-        QTest::newRow("gaps before and after") << QList<int>{0, 2, 6} << 2 << 10 << 1;
-        QTest::newRow("everything") << QList<int>{0, 1, 2} << 1 << 3 << -1;
-        QTest::newRow("no current row") << QList<int>{} << -1 << 0 << -1;
-        QTest::newRow("duplicates and strays") << QList<int>{4, 4, 12, -1} << 4 << 10 << 4;
-    }
-    void rowAfterDeletion() {
-        QFETCH(QList<int>, deleted);
-        QFETCH(int, current);
-        QFETCH(int, rows);
-        QFETCH(int, expected);
-        QCOMPARE(RowPosition::afterDeletion(std::vector<int>(deleted.begin(), deleted.end()), current, rows),
-                 expected);
     }
 };
 

@@ -71,8 +71,6 @@ private slots:
     void printDialogStaysOpenOnAnUnreadableList();
     void printerPrintsTheChosenPagesToPdf();
     void aPaperTheUserChoseIsKeptAndThePageFitted();
-    void pageFitScalesDownAndCentres_data();
-    void pageFitScalesDownAndCentres();
     void thePageListSitsWithTheRangeChoice();
     void savedReportNamesEndInKvr_data();
     void savedReportNamesEndInKvr();
@@ -262,28 +260,6 @@ void ReportPreviewTest::aPaperTheUserChoseIsKeptAndThePageFitted() {
     const QStringList pages = pdfPagesText(pdf);
     QCOMPARE(pages.size(), 1);
     QVERIFY2(pages[0].contains(QStringLiteral("Стр. 3 из 3")), qPrintable(pages[0]));
-}
-
-void ReportPreviewTest::pageFitScalesDownAndCentres_data() {
-    QTest::addColumn<QSizeF>("sheet");
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<QPointF>("offset");
-    QTest::newRow("the report's own paper") << QSizeF(297, 210) << 1.0 << QPointF(0, 0);
-    QTest::newRow("A4 upright") << QSizeF(210, 297) << 210.0 / 297
-                                << QPointF(0, (297 - 210 * 210.0 / 297) / 2);
-    QTest::newRow("A3 landscape: not enlarged") << QSizeF(420, 297) << 1.0 << QPointF(61.5, 43.5);
-    QTest::newRow("Letter landscape")
-        << QSizeF(279.4, 215.9) << 279.4 / 297 << QPointF(0, (215.9 - 210 * 279.4 / 297) / 2);
-}
-
-void ReportPreviewTest::pageFitScalesDownAndCentres() {
-    QFETCH(QSizeF, sheet);
-    QFETCH(double, scale);
-    QFETCH(QPointF, offset);
-    const PageFit fit = fitPage(QSizeF(297, 210), sheet);
-    QVERIFY2(qAbs(fit.scale - scale) < 1e-9, qPrintable(QString::number(fit.scale)));
-    QVERIFY(qAbs(fit.offset.x() - offset.x()) < 1e-9);
-    QVERIFY(qAbs(fit.offset.y() - offset.y()) < 1e-9);
 }
 
 void ReportPreviewTest::thePageListSitsWithTheRangeChoice() {
