@@ -14,11 +14,13 @@ bool installQtTranslations() {
     if (installed && installed->parent() == app)
         return true;
     auto* translator = new QTranslator(app);
-    // Beside the program first (a deployed copy carries its own), then Qt's own folder.
+    // The program's own copy first: beside it (a copied folder) or in its share folder (installed
+    // in <prefix>/bin), then Qt's own folder.
     const QString name = QStringLiteral("qtbase_ru");
-    const bool found =
-        translator->load(name, QCoreApplication::applicationDirPath() + QStringLiteral("/translations")) ||
-        translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    const QString dir = QCoreApplication::applicationDirPath();
+    const bool found = translator->load(name, dir + QStringLiteral("/translations")) ||
+                       translator->load(name, dir + QStringLiteral("/../share/kvarnel-ld5/translations")) ||
+                       translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     if (!found || !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return false;

@@ -4,8 +4,14 @@
 BUILD_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-serialport-dev
+    qt6-svg-dev
     libgsf-1-dev
     qt6-translations-l10n
+)
+# scripts/package and its check: shlibdeps, and the validators of the package's files.
+PACKAGE_PACKAGES=(
+    dpkg-dev file fakeroot
+    lintian desktop-file-utils appstream man-db
 )
 TEST_PACKAGES=(
     locales xvfb xauth fonts-dejavu-core

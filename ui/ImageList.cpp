@@ -1,23 +1,46 @@
 #include "ui/ImageList.h"
 
-#include <QStyle>
+#include <array>
 
-std::vector<QIcon> makeImageList(const QStyle* style) {
-    struct Picture {
-        const char* themeName;
-        QStyle::StandardPixmap fallback;
-    };
-    static const Picture pictures[] = {
-        {"document-new", QStyle::SP_FileIcon},
-        {"document-open", QStyle::SP_DirOpenIcon},
-        {"document-save", QStyle::SP_DialogSaveButton},
-        {"process-stop", QStyle::SP_BrowserStop},
-        {"help-contents", QStyle::SP_DialogHelpButton},
-        {"document-print", QStyle::SP_ComputerIcon},
-        {"document-print-preview", QStyle::SP_FileDialogContentsView},
-    };
+// Outside any namespace, as the resource initialisers require.
+static void initResourcesOnce() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(pictures);
+        Q_INIT_RESOURCE(manual);
+        return true;
+    }();
+    (void)done;
+}
+
+void initProgramResources() {
+    initResourcesOnce();
+}
+
+namespace {
+
+const std::array<const char*, kImageListSize> pictureFiles = {
+    "new.svg", "open.svg", "save.svg", "stop.svg", "help.svg", "print.svg", "preview.svg",
+};
+
+} // namespace
+
+QString imageListPath(int index) {
+    return QStringLiteral(":/icons/") + QString::fromLatin1(pictureFiles.at(std::size_t(index)));
+}
+
+std::vector<QIcon> makeImageList() {
+    initProgramResources();
     std::vector<QIcon> icons;
-    for (const Picture& p : pictures)
-        icons.push_back(QIcon::fromTheme(QString::fromLatin1(p.themeName), style->standardIcon(p.fallback)));
+    for (int i = 0; i < kImageListSize; ++i)
+        icons.emplace_back(imageListPath(i));
     return icons;
+}
+
+QString applicationIconPath() {
+    return QStringLiteral(":/icons/kvarnel-ld5.svg");
+}
+
+QIcon applicationIcon() {
+    initProgramResources();
+    return QIcon(applicationIconPath());
 }

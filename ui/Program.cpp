@@ -1,6 +1,7 @@
 #include "ui/Program.h"
 
 #include "core/QtTranslations.h"
+#include "ui/ImageList.h"
 #include "ui/TForm1.h"
 #include "ui/TForm2.h"
 #include "ui/TForm3.h"
@@ -14,6 +15,8 @@ Program::~Program() = default;
 
 std::unique_ptr<Program> startUp(const StartOptions& options) {
     installQtTranslations();
+    // Every window and dialog of the program, the about box among them, shows the program's icon.
+    QApplication::setWindowIcon(applicationIcon());
     TForm1::setApplicationTitle(TForm1::StartUpTitle);
 
     auto program = std::make_unique<Program>();
@@ -37,6 +40,8 @@ std::unique_ptr<Program> startUp(const StartOptions& options) {
 
 int runProgram(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The desktop entry the installed program is started from (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.morvalen.kvarnel_ld5"));
     StartOptions options;
     bool ok = false;
     const int splashMs = qEnvironmentVariableIntValue("KV_SPLASH_MS", &ok);

@@ -2,6 +2,8 @@
 
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
+#include "ui/HelpViewer.h"
+#include "ui/HelpWindow.h"
 #include "ui/ImageList.h"
 #include "ui/ModeViews.h"
 #include "ui/PortDialog.h"
@@ -10,7 +12,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -18,7 +19,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -49,6 +49,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), 
     setObjectName(QStringLiteral("Form1"));
     // The open and save dialogs start where either was last used in this run.
     OpenDialog1.memory = SaveDialog1.memory = std::make_shared<FileDialog::FolderMemory>();
+    WinHelpViewer = openInWinHelpViewer;
     setWindowTitle(QStringLiteral("Кварнел "));
     resize(733, 530);
     QFont designFont(QStringLiteral("MS Sans Serif"));
@@ -144,7 +145,7 @@ QAction* TForm1::bind(QAction* action, void (TForm1::*handler)()) {
 }
 
 void TForm1::createMenus() {
-    const std::vector<QIcon> images = makeImageList(style());
+    const std::vector<QIcon> images = makeImageList();
     auto item = [&](QMenu* menu, const char* name, const QString& caption, void (TForm1::*handler)(),
                     const QKeySequence& shortcut = {}, int picture = -1) {
         QAction* action = menu->addAction(caption);
@@ -202,7 +203,7 @@ void TForm1::createMenus() {
 }
 
 void TForm1::createToolBar() {
-    const std::vector<QIcon> images = makeImageList(style());
+    const std::vector<QIcon> images = makeImageList();
     ToolBar1 = addToolBar(QString());
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
@@ -329,15 +330,23 @@ void TForm1::N39Click() {
 }
 
 void TForm1::N34Click() {
-    if (!QFile::exists(HelpFile)) {
-        command::message(this, QMessageBox::Information, BaseTitle,
-                         QStringLiteral("Файл справки «itp.hlp» не найден в папке программы."));
+    // The "itp.hlp" beside the program wins where the platform can show it; everywhere else, and
+    // without it, the manual built into the program.
+    if (QFile::exists(HelpFile) && WinHelpViewer && WinHelpViewer(HelpFile))
         return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile)))
-        command::message(
-            this, QMessageBox::Warning, BaseTitle,
-            QStringLiteral("Не удалось открыть файл справки %1.").arg(QDir::toNativeSeparators(HelpFile)));
+    showHelpWindow();
+}
+
+HelpWindow* TForm1::showHelpWindow() {
+    if (!m_help)
+        m_help = new HelpWindow(HelpBook::builtIn(), this);
+    if (m_help->isMinimized())
+        m_help->showNormal();
+    else
+        m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+    return m_help;
 }
 
 void TForm1::N36Click() {

@@ -16,6 +16,7 @@
 #include <optional>
 
 class DBGridPro;
+class HelpWindow;
 class ModeViews;
 class QAction;
 class QMenu;
@@ -47,6 +48,8 @@ public:
     SettingsKey Settings;                                         // SettingsKey
     QString DefaultDir;
     QString HelpFile;
+    // Opens a WinHelp file in the platform's viewer; false when there is none (tests hand in their own).
+    std::function<bool(const QString&)> WinHelpViewer;
     FileDialog OpenDialog1{FileDialog::Kind::Open};
     FileDialog SaveDialog1{FileDialog::Kind::Save};
     ColorDialog ColorDialog1;
@@ -76,6 +79,9 @@ public:
 
     // Runs a command: an error it does not catch ends it and is shown in the standard error box.
     void dispatch(const std::function<void()>& command);
+
+    // The manual's window, made on first use and kept; "Помощь" shows it.
+    HelpWindow* showHelpWindow();
 
     // --- handlers ---
     void N2Click();          // "Создать"
@@ -163,6 +169,7 @@ private:
 
     QWidget* m_area = nullptr;
     ModeViews* m_views = nullptr;
+    HelpWindow* m_help = nullptr;
     bool m_settingsWarningShown = false;
     bool m_settingsWarningPending = false;
     bool m_quitting = false;
