@@ -13,7 +13,13 @@
 namespace fileio {
 namespace {
 
+int injectedLockError = 0;
+
 bool lockForWriting(int fd) {
+    if (injectedLockError != 0) {
+        errno = injectedLockError;
+        return false;
+    }
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
@@ -60,6 +66,32 @@ void syncFolderOf(const QString& path) {
 
 } // namespace
 
+InjectedLockFailure::InjectedLockFailure(int error) : m_previous(injectedLockError) {
+    injectedLockError = error;
+}
+
+InjectedLockFailure::~InjectedLockFailure() {
+    injectedLockError = m_previous;
+}
+
+namespace {
+
+[[noreturn]] void failOpen(const QString& path, int error) {
+    if (error == ENOENT)
+        throw OpenError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)), error,
+                        OpenFailure::Missing);
+    if (error == EACCES || error == EPERM || error == EROFS) {
+        const bool readable = ::access(QFile::encodeName(path).constData(), R_OK) == 0;
+        throw OpenError(
+            QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), systemError(error)), error,
+            readable ? OpenFailure::NoWritePermission : OpenFailure::NoReadPermission);
+    }
+    throw OpenError(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), systemError(error)),
+                    error, OpenFailure::Other);
+}
+
+} // namespace
+
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -84,29 +116,26 @@ File& File::operator=(File&& other) noexcept {
 
 File File::openExclusive(const QString& path) {
     int fd = openFile(path, O_RDWR);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));
-        fail(QStringLiteral("Не удалось открыть файл"), path, errno);
-    }
+    if (fd < 0)
+        failOpen(path, errno);
     if (!lockForWriting(fd)) {
         int error = errno;
         ::close(fd);
         if (error == EAGAIN || error == EACCES)
-            throw KvError(
-                QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)));
-        fail(QStringLiteral("Не удалось захватить файл"), path, error);
+            throw OpenError(
+                QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)),
+                error, OpenFailure::LockedByOther);
+        throw OpenError(
+            QStringLiteral("Не удалось захватить файл «%1»: %2.").arg(nameOf(path), systemError(error)),
+            error, OpenFailure::LockUnsupported);
     }
     return File(fd, path);
 }
 
 File File::openReadOnly(const QString& path) {
     int fd = openFile(path, O_RDONLY);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            throw KvError(QStringLiteral("Файл «%1» не найден.").arg(nameOf(path)));
-        fail(QStringLiteral("Не удалось открыть файл"), path, errno);
-    }
+    if (fd < 0)
+        failOpen(path, errno);
     return File(fd, path);
 }
 

@@ -22,6 +22,39 @@ private:
     int m_error;
 };
 
+// Why a file could not be opened, for a caller that words or handles the causes apart.
+enum class OpenFailure {
+    Other,
+    Missing,           // no such file
+    NoReadPermission,  // the file may not be read
+    NoWritePermission, // readable, but may not be written
+    LockedByOther,     // another writer holds the lock
+    LockUnsupported    // the file system refuses the lock itself (often a network folder)
+};
+
+class OpenError : public FileError {
+public:
+    OpenError(const QString& message, int error, OpenFailure reason)
+        : FileError(message, error), m_reason(reason) {}
+    OpenFailure reason() const { return m_reason; }
+
+private:
+    OpenFailure m_reason;
+};
+
+// While one lives, every lock the layer takes fails with the given error number, as on a file
+// system without locks: how the handling of that case is tried out.
+class InjectedLockFailure {
+public:
+    explicit InjectedLockFailure(int error);
+    ~InjectedLockFailure();
+    InjectedLockFailure(const InjectedLockFailure&) = delete;
+    InjectedLockFailure& operator=(const InjectedLockFailure&) = delete;
+
+private:
+    int m_previous;
+};
+
 class File {
 public:
     File() = default;
@@ -31,10 +64,10 @@ public:
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
 
-    // Read-write with a write lock on the whole file; throws KvError when the file is missing,
-    // unwritable, or locked by another writer.
+    // Read-write with a write lock on the whole file; throws OpenError when the file is missing,
+    // unreadable, unwritable, locked by another writer, or cannot be locked at all.
     static File openExclusive(const QString& path);
-    // Read only, no lock.
+    // Read only, no lock; throws OpenError.
     static File openReadOnly(const QString& path);
 
     bool isOpen() const { return m_fd >= 0; }

@@ -1,6 +1,12 @@
 #include "db/TableSession.h"
 
+#include "core/FileLayer.h"
 #include "db/MeasurementTable.h"
+
+QString readOnlyRefusal() {
+    return QStringLiteral("Таблица открыта только для чтения: файл не удалось заблокировать. "
+                          "Изменить, удалить строки, дополнить или сохранить её нельзя.");
+}
 
 TableSession::TableSession(QObject* parent) : QObject(parent) {}
 
@@ -23,7 +29,16 @@ void TableSession::setClosed() {
 
 void TableSession::open(const QString& path) {
     setClosed();
-    MeasurementTable::open(m_table, path);
+    m_readOnly = false;
+    try {
+        MeasurementTable::open(m_table, path);
+    } catch (const fileio::OpenError& e) {
+        if (e.reason() != fileio::OpenFailure::LockUnsupported)
+            throw;
+        // Without a lock another program could change the file under us: we only read it.
+        MeasurementTable::open(m_table, path, DbfTable::Access::ReadOnly);
+        m_readOnly = true;
+    }
     m_open = true;
     m_modified = false;
     emit opened();
@@ -39,6 +54,8 @@ void TableSession::close() {
 void TableSession::save() {
     if (!m_open)
         return;
+    if (m_readOnly)
+        throw KvError(readOnlyRefusal());
     if (m_table.isOpen()) {
         const QString path = m_table.path();
         m_table.close();
@@ -55,6 +72,7 @@ void TableSession::save() {
 
 void TableSession::replace(const std::function<void(DbfTable&)>& make) {
     setClosed();
+    m_readOnly = false;
     try {
         make(m_table);
     } catch (...) {
@@ -68,6 +86,8 @@ void TableSession::replace(const std::function<void(DbfTable&)>& make) {
 }
 
 void TableSession::change(const std::function<void(DbfTable&)>& work) {
+    if (isReadOnly())
+        throw KvError(readOnlyRefusal());
     try {
         work(m_table);
     } catch (...) {

@@ -24,12 +24,16 @@ public:
     const DbfTable& table() const { return m_table; }
     bool isOpen() const { return m_open; }
     bool isModified() const { return m_modified; }
+    // The table could not be locked where it lies (a folder whose file system has no locks) and
+    // was opened for reading only: nothing of it can be changed or saved.
+    bool isReadOnly() const { return m_open && m_readOnly; }
 
-    // An edit or a deletion made through the views.
-    void markModified() { m_modified = true; }
+    // An edit or a deletion made through the views; a read-only table has none.
+    void markModified() { m_modified = m_open && !m_readOnly; }
 
-    // Opens the measurement table at path exclusively, unedited. On failure no table is open and
-    // the error is thrown.
+    // Opens the measurement table at path exclusively, unedited; where the file system refuses the
+    // lock itself, for reading only (isReadOnly). On failure no table is open and the error is
+    // thrown (a fileio::OpenError says why when the file could not be opened).
     void open(const QString& path);
 
     // Closes the table, unsaved edits and all (the window asks first); closed() follows, also
@@ -37,7 +41,8 @@ public:
     void close();
 
     // Writes the table to the disk by closing and reopening it; unedited afterwards. When the
-    // file cannot be taken back, no table is open and the error is thrown.
+    // file cannot be taken back, no table is open and the error is thrown. A read-only table is
+    // refused with KvError.
     void save();
 
     // Replaces whatever is open by the table `make` leaves open in table() (a new file, an
@@ -45,7 +50,8 @@ public:
     void replace(const std::function<void(DbfTable&)>& make);
 
     // Runs `work` on the open table, which it may close and reopen (an append). On failure the
-    // session follows the table: still open, or closed; the error is thrown either way.
+    // session follows the table: still open, or closed; the error is thrown either way. A
+    // read-only table is refused with KvError before `work` runs.
     void change(const std::function<void(DbfTable&)>& work);
 
 signals:
@@ -64,4 +70,8 @@ private:
     DbfTable m_table;
     bool m_open = false;
     bool m_modified = false;
+    bool m_readOnly = false;
 };
+
+// The text that refuses a change of a table opened for reading only.
+QString readOnlyRefusal();

@@ -57,6 +57,9 @@ public:
     QByteArray serialize() const;
     static PreparedReport deserialize(const QByteArray& data);
     void saveFile(const QString& path) const; // written beside and renamed over the target
+    // The name a prepared report is saved under: path itself when its file name ends with
+    // ".kvr" in any case, otherwise path with ".kvr" added.
+    static QString fileNameFor(const QString& path);
     static PreparedReport loadFile(const QString& path);
 
     bool operator==(const PreparedReport& other) const {

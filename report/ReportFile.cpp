@@ -237,6 +237,13 @@ PreparedReport PreparedReport::deserialize(const QByteArray& data) {
     return rep;
 }
 
+QString PreparedReport::fileNameFor(const QString& path) {
+    // Only the end of the name counts: a dot in a folder name says nothing about the file.
+    if (path.endsWith(QStringLiteral(".kvr"), Qt::CaseInsensitive))
+        return path;
+    return path + QStringLiteral(".kvr");
+}
+
 void PreparedReport::saveFile(const QString& path) const {
     fileio::saveAtomically(path, serialize(), QStringLiteral("Не удалось записать файл отчёта «%1»: %2"));
 }

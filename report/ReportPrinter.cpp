@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace report {
 
 std::vector<int> parsePageList(const QString& text, int pageCount) {
@@ -64,6 +67,21 @@ QPageLayout pageLayoutOf(const PreparedReport& report) {
                        QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
+PageFit fitPage(const QSizeF& reportPaperMm, const QSizeF& sheetMm) {
+    PageFit fit;
+    if (reportPaperMm.isEmpty() || sheetMm.isEmpty())
+        return fit;
+    fit.scale =
+        std::min({1.0, sheetMm.width() / reportPaperMm.width(), sheetMm.height() / reportPaperMm.height()});
+    // Within a hundredth of a millimetre the sheet is the report's paper: no rounding drift.
+    if (std::abs(sheetMm.width() - reportPaperMm.width()) < 0.01 &&
+        std::abs(sheetMm.height() - reportPaperMm.height()) < 0.01)
+        fit.scale = 1;
+    fit.offset = QPointF((sheetMm.width() - reportPaperMm.width() * fit.scale) / 2,
+                         (sheetMm.height() - reportPaperMm.height() * fit.scale) / 2);
+    return fit;
+}
+
 void printReport(const PreparedReport& report, QPagedPaintDevice& device, const PrintJob& job) {
     for (int p : job.pages)
         if (p < 1 || p > report.pageCount())
@@ -73,10 +91,15 @@ void printReport(const PreparedReport& report, QPagedPaintDevice& device, const 
     QPainter painter;
     if (!painter.begin(&device))
         throw KvError(QStringLiteral("Не удалось начать печать отчёта."));
-    const QRectF paint = device.pageLayout().paintRectPixels(device.logicalDpiX());
-    const double pixelsPerMm = device.logicalDpiX() / 25.4;
+    const QPageLayout layout = device.pageLayout();
+    const QRectF paint = layout.paintRectPixels(device.logicalDpiX());
+    const QSizeF sheet = layout.fullRect(QPageLayout::Millimeter).size();
+    const PageFit fit = fitPage(report.page.paper, sheet);
+    const double devicePixelsPerMm = device.logicalDpiX() / 25.4;
+    const double pixelsPerMm = devicePixelsPerMm * fit.scale;
     // The painter starts at the paint rectangle; the report is laid out from the paper's corner.
-    const QPointF origin(-paint.left(), -paint.top());
+    const QPointF origin(fit.offset.x() * devicePixelsPerMm - paint.left(),
+                         fit.offset.y() * devicePixelsPerMm - paint.top());
     bool firstPage = true;
     for (int p : seq) {
         if (!firstPage && !device.newPage()) {

@@ -4,6 +4,8 @@
 
 #include <QPageLayout>
 #include <QPageRanges>
+#include <QPointF>
+#include <QSizeF>
 #include <QString>
 
 #include <vector>
@@ -27,8 +29,18 @@ struct PrintJob {
     std::vector<int> sequence(int pageCount) const;
 };
 
-// Paints the job's pages onto a paged device whose layout is the report's paper with no margins.
-// The device must not be painting yet.
+// How a report page lies on a sheet of another size or orientation: scaled by `scale` (never
+// more than 1: a larger sheet takes the page at its own size) so that it fits whole, and moved
+// by `offset` (mm on the sheet) so that it stands centred.
+struct PageFit {
+    double scale = 1;
+    QPointF offset;
+};
+PageFit fitPage(const QSizeF& reportPaperMm, const QSizeF& sheetMm);
+
+// Paints the job's pages onto a paged device, each page fitted onto the device's full sheet
+// (fitPage): the report's own paper prints at its size, another paper or orientation the user
+// chose takes the page scaled down and centred. The device must not be painting yet.
 void printReport(const PreparedReport& report, QPagedPaintDevice& device, const PrintJob& job = {});
 
 // Writes the report as a PDF file, beside the target and renamed over it.

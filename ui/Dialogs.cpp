@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -26,6 +27,15 @@ bool FileDialog::choose(QWidget* parent, const QString& filter_, const QString& 
 }
 
 bool FileDialog::execute(QWidget* parent) {
+    if (memory && !memory->folder.isEmpty())
+        initialDir = memory->folder;
+    const bool chosen = show(parent);
+    if (chosen && memory)
+        memory->folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
+    return chosen;
+}
+
+bool FileDialog::show(QWidget* parent) {
     if (handler)
         return handler(*this) && !fileName.isEmpty();
 

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -14,15 +15,22 @@ public:
     enum class Kind { Open, Save };
     explicit FileDialog(Kind kind) : m_kind(kind) {}
 
+    // The folder a file was last chosen in, shared by the dialogs that remember together.
+    struct FolderMemory {
+        QString folder;
+    };
+
     Kind kind() const { return m_kind; }
     QString fileName;    // in: proposed name (empty for none); out: the chosen file
     QString filter;      // "Description|*.ext" pairs joined by '|'
     int filterIndex = 1; // 1-based
     QString defaultExt;  // ".dbf" or "dbf"; appended when the typed name has no extension
-    QString initialDir;
+    QString initialDir;  // where the dialog starts; the remembered folder once there is one
     QString title;
+    std::shared_ptr<FolderMemory> memory; // none: the dialog starts in initialDir every time
 
-    // Shows the dialog; true when a file was chosen (fileName then holds it).
+    // Shows the dialog; true when a file was chosen (fileName then holds it, and its folder is
+    // remembered).
     bool execute(QWidget* parent);
 
     // Prepares the dialog as every command does (no proposed name, this one filter, first entry,
@@ -36,6 +44,8 @@ public:
     static QStringList qtFilters(const QString& filter);
 
 private:
+    bool show(QWidget* parent);
+
     Kind m_kind;
 };
 

@@ -5,6 +5,7 @@
 #include "db/views/LayoutStore.h"
 #include "db/views/ViewColumns.h"
 #include "grid/ColumnFitting.h"
+#include "grid/RowPosition.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
 
@@ -28,6 +29,8 @@ ModeViews::ModeViews(DbfTable& table, QWidget* parent) : QObject(parent), m_tabl
         grid->setAutoFit(true);
         grid->setNoMultiTitleStates(true);
         grid->setTitleLines(2);
+        // The first click sorts descending (tsSortedUp): that mark points down.
+        grid->setDescendingSortState(tsSortedUp);
         grid->setDataLink(&m_link);
         layout->addWidget(grid);
         PageControl1->addTab(sheet, ViewColumns::pageCaption(page));
@@ -171,10 +174,15 @@ void ModeViews::align_columns(DBGridPro& g) {
 void ModeViews::delete_rows(DBGridPro& g, DbfTable& table) {
     if (!table.isOpen())
         return;
-    g.deleteSelected();
     g.finishEdit();
+    // The cursor keeps its place: on the next row that stays, or the last one.
+    const int keep = RowPosition::afterDeletion(g.selectedRows(), g.currentRow(), g.rowCount());
+    const int column = g.currentColumn();
+    g.deleteSelected();
     table.pack();
     g.reread();
+    if (keep >= 0)
+        g.setCurrentCell(keep, column);
 }
 
 QString ModeViews::normaliseLineEnds(QString text) {
@@ -216,10 +224,12 @@ void ModeViews::save_layout_all(LayoutStore& store) {
         save_layout(layoutValueName(page), *grid(page), store);
 }
 
-void ModeViews::finishEdits() {
+bool ModeViews::finishEdits() {
+    bool stored = true;
     for (int page = 0; page < ViewColumns::kPageCount; ++page)
         if (grid(page)->isEditing())
-            grid(page)->finishEdit();
+            stored = grid(page)->finishEdit() && stored;
+    return stored;
 }
 
 void ModeViews::syncPageGeometry() {

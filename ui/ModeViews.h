@@ -62,8 +62,9 @@ public:
     void load_layout_all(LayoutStore& store);
     void save_layout_all(LayoutStore& store);
 
-    // Commits open cell editors of the three grids before the table is closed.
-    void finishEdits();
+    // Commits open cell editors of the three grids; false when the table refused a value (the
+    // grid has reported it).
+    bool finishEdits();
 
     // Gives the pages that are not shown the size of the shown one, so that a width computed
     // for a hidden grid is the width it will have.

@@ -23,7 +23,7 @@ std::unique_ptr<Program> startUp(const StartOptions& options) {
     program->Form1 = std::make_unique<TForm1>();
     program->Form2 = std::make_unique<TForm2>();
     program->Form2->setTitleAccess(&TForm1::applicationTitle, &TForm1::setApplicationTitle);
-    program->Form3 = std::make_unique<TForm3>(program->Form1->views());
+    program->Form3 = std::make_unique<TForm3>(program->Form1->views(), program->Form1.get());
     program->Form4 = std::make_unique<TForm4>();
     program->Form1->Form2 = program->Form2.get();
     program->Form1->Form3 = program->Form3.get();

@@ -48,6 +48,8 @@ void TForm1::setApplicationTitle(const QString& title) {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), HelpFile(builtInHelpFile) {
     setObjectName(QStringLiteral("Form1"));
+    // The open and save dialogs start where either was last used in this run.
+    OpenDialog1.memory = SaveDialog1.memory = std::make_shared<FileDialog::FolderMemory>();
     WinHelpViewer = openInWinHelpViewer;
     setWindowTitle(QStringLiteral("Кварнел "));
     resize(733, 530);
@@ -80,9 +82,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), 
             dispatch([this, g, column] { DBGridPro1TitleStateChange(*g, column); });
         });
         connect(g, &DBGridPro::initEdit, this, [this](int) { DBGridPro1InitEdit(); });
+        connect(g, &DBGridPro::editRefused, this, [this](int) { refuseReadOnly(); });
         g->setErrorHandler([this](const QString& message) { command::showError(this, message); });
     }
-    connect(&m_session, &TableSession::opened, this, [this] { m_views->dataLink().reset(); });
+    connect(&m_session, &TableSession::opened, this, [this] {
+        followReadOnly();
+        m_views->dataLink().reset();
+    });
     connect(&m_session, &TableSession::rowsChanged, this, [this] { m_views->dataLink().reset(); });
     connect(&m_session, &TableSession::reloaded, this, [this] { m_views->dataLink().reread(); });
     connect(&m_session, &TableSession::closed, this, [this] { showNoTable(); });
@@ -254,7 +260,13 @@ void TForm1::createGridPopupMenu() {
 }
 
 void TForm1::dispatch(const std::function<void()>& command) {
-    command::runCommand(this, command);
+    command::runCommand(this, [this, &command] {
+        // A value typed in a cell reaches the table before any command acts on it; a value the
+        // table refuses has been reported, and the command does not run on what is left.
+        if (!m_views->finishEdits())
+            return;
+        command();
+    });
 }
 
 void TForm1::tableCommandsEnabled(bool on) {
@@ -296,6 +308,10 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!m_quitting && !m_views->finishEdits()) {
+        event->ignore(); // the refused value has been reported; the window stays for it
+        return;
+    }
     if (!m_quitting)
         dispatch([this] { FormClose(); });
     event->accept();

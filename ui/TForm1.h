@@ -168,7 +168,10 @@ private:
     void tableCommandsEnabled(bool on);
     bool download(); // the download dialog; true when Image holds a new dump
     void prepareTableSaveDialog();
-    void showNoTable(); // the window after the table has gone: views hidden, base title
+    void showNoTable();                       // the window after the table has gone: views hidden, base title
+    void showTableTitle(const QString& path); // "<name> - Кварнел-ЛД5" in both titles
+    void followReadOnly();                    // the grids take edits only from a writable table
+    bool refuseReadOnly();                    // true, after saying so, when the table is read-only
 
     std::optional<QString> readLayout(const QString& name) const override;
     void writeLayout(const QString& name, const QString& text) override;

@@ -53,6 +53,8 @@ void TForm1::Create_DB() {
     m_session.replace(
         [&](DbfTable& table) { result = image::Importer(table, importHooks()).createTable(path, Image); });
     en_but(); // applies the mode filter of the page shown
+    // A new table is an open table: its titles are those Open_DB gives.
+    showTableTitle(path);
     showNotices(*this, result, BaseTitle);
 }
 
@@ -73,7 +75,7 @@ void TForm1::N14Click() {
             return;
         Open_DB(OpenDialog1.fileName);
     }
-    if (!TableOpen())
+    if (!TableOpen() || refuseReadOnly())
         return;
     if (!download())
         return;

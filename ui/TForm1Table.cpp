@@ -1,10 +1,38 @@
 #include "ui/TForm1.h"
 
+#include "core/FileLayer.h"
+#include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
 #include "ui/ModeViews.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+namespace {
+
+// The line under "База данных повреждена !" that says why, when the file layer knows it.
+QString openFailureReason(const std::exception& failure) {
+    const auto* error = dynamic_cast<const fileio::OpenError*>(&failure);
+    if (!error)
+        return {};
+    switch (error->reason()) {
+    case fileio::OpenFailure::Missing:
+        return QStringLiteral("Файл не найден.");
+    case fileio::OpenFailure::NoReadPermission:
+        return QStringLiteral("Нет прав на чтение файла.");
+    case fileio::OpenFailure::NoWritePermission:
+        return QStringLiteral("Нет прав на запись в файл.");
+    case fileio::OpenFailure::LockedByOther:
+        return QStringLiteral("Таблица открыта другой программой.");
+    case fileio::OpenFailure::LockUnsupported:
+        return QStringLiteral("Не удалось заблокировать файл (сетевая папка?)");
+    case fileio::OpenFailure::Other:
+        break;
+    }
+    return {};
+}
+
+} // namespace
 
 // The table's open, save and close steps are the session's; the window adds its questions, the
 // views' column layouts and its titles, and follows the session's signals (connected in the
@@ -23,15 +51,38 @@ void TForm1::Open_DB(const QString& path) {
         Close_DB();
     try {
         m_session.open(path);
-    } catch (const std::exception&) {
-        command::message(this, QMessageBox::Critical, QStringLiteral("Ошибка"),
-                         QStringLiteral("База данных повреждена !"));
+    } catch (const std::exception& e) {
+        QString text = QStringLiteral("База данных повреждена !");
+        if (const QString reason = openFailureReason(e); !reason.isEmpty())
+            text += QLatin1Char('\n') + reason;
+        command::message(this, QMessageBox::Critical, QStringLiteral("Ошибка"), text);
         return;
     }
     en_but();
     load_layout_all();
+    showTableTitle(path);
+    if (m_session.isReadOnly())
+        command::message(this, QMessageBox::Warning, BaseTitle,
+                         QStringLiteral("Не удалось заблокировать файл (сетевая папка?)\n"
+                                        "Таблица открыта только для чтения: изменить, удалить строки, "
+                                        "дополнить или сохранить её нельзя."));
+}
+
+void TForm1::showTableTitle(const QString& path) {
     setApplicationTitle(QFileInfo(path).completeBaseName() + QStringLiteral(" - ") + BaseTitle);
     setWindowTitle(applicationTitle());
+}
+
+void TForm1::followReadOnly() {
+    for (int page = 0; page < 3; ++page)
+        grid(page)->setReadOnly(m_session.isReadOnly());
+}
+
+bool TForm1::refuseReadOnly() {
+    if (!m_session.isReadOnly())
+        return false;
+    command::message(this, QMessageBox::Warning, BaseTitle, readOnlyRefusal());
+    return true;
 }
 
 void TForm1::Close_DB() {
@@ -46,7 +97,7 @@ void TForm1::Close_DB() {
 }
 
 void TForm1::Save_DB() {
-    if (!TableOpen())
+    if (!TableOpen() || refuseReadOnly())
         return;
     m_views->finishEdits();
     m_session.save();

@@ -79,7 +79,7 @@ void TForm1::N9Click() {
 }
 
 void TForm1::N13Click() {
-    if (!Dbf1.isOpen())
+    if (!Dbf1.isOpen() || refuseReadOnly())
         return;
     // The rows are marked deleted before the pack, which may still fail (full disk).
     m_session.markModified();

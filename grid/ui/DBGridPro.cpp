@@ -48,8 +48,17 @@ DBGridPro::DBGridPro(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl
     d->header = new GridHeader(d->view);
     d->view->setHorizontalHeader(d->header);
     d->view->setModel(d->model);
-    d->view->setItemDelegate(new GridDelegate(
-        d->model, [this](int column) { d->report([&] { emit initEdit(column); }); }, d->view));
+    auto* delegate = new GridDelegate(
+        d->model, [this](int column) { d->report([&] { emit initEdit(column); }); }, d->view);
+    delegate->setRefusal([this](int column) {
+        if (!d->readOnly)
+            return false;
+        // Reported after the key or click that asked for the editor has been handled.
+        QMetaObject::invokeMethod(
+            this, [this, column] { d->report([&] { emit editRefused(column); }); }, Qt::QueuedConnection);
+        return true;
+    });
+    d->view->setItemDelegate(delegate);
 
     auto* style = new GridStyle;
     style->setParent(d->view);
@@ -232,6 +241,21 @@ bool DBGridPro::noMultiTitleStates() const {
 void DBGridPro::setTitleLines(int lines) {
     d->titleLines = std::clamp(lines, 1, 2);
     d->updateHeaderHeight();
+}
+
+void DBGridPro::setDescendingSortState(TitleState state) {
+    d->header->setDescendingState(int(state));
+    d->header->viewport()->update();
+}
+
+void DBGridPro::setReadOnly(bool on) {
+    if (on)
+        cancelEdit();
+    d->readOnly = on;
+}
+
+bool DBGridPro::isReadOnly() const {
+    return d->readOnly;
 }
 
 int DBGridPro::currentRow() const {

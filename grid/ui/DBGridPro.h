@@ -19,7 +19,11 @@ class QTableView;
 // Fixed behaviour: rows are selected whole, several at once (click, Ctrl-click, Shift-click);
 // rows are never inserted or appended; columns can be resized by dragging the title edges,
 // not moved; selected rows are drawn filled; grid lines are silver; typing, F2 or a double
-// click starts the in-place editor of an editable cell, Tab never does.
+// click starts the in-place editor of an editable cell, Tab never does (in an editor it posts
+// the value and moves to the next cell); the editor holds one line, so line breaks and tabs in
+// typed or pasted text become single spaces; a title click posts an open editor before the sort
+// state changes; a title too wide for its column is cut at its end with "…" and shown whole as
+// its tooltip.
 //
 // Defaults that suit a data view: automatic fitting on, at most one sorted column
 // (noMultiTitleStates), two title lines.
@@ -73,6 +77,13 @@ public:
     void setNoMultiTitleStates(bool on); // gboNoMultiTitleStates
     bool noMultiTitleStates() const;
     void setTitleLines(int lines); // 1 or 2 (default 2)
+    // The sort state that stands for a descending order: its mark points down, the other
+    // sorted state's mark up (default tsSortedDown).
+    void setDescendingSortState(TitleState state);
+    // On: no cell takes an editor; an attempt to edit a cell that could be edited otherwise is
+    // reported by editRefused instead.
+    void setReadOnly(bool on);
+    bool isReadOnly() const;
 
     // --- cursor and selection ---
     int currentRow() const;    // -1 when there are no rows
@@ -127,6 +138,8 @@ signals:
     // An in-place editor opened on a cell of column (row: currentRow()). Errors thrown by
     // a slot are handled as for titleStateChange; the editor stays open.
     void initEdit(int column);
+    // The grid is read-only and the user tried to edit a cell of column.
+    void editRefused(int column);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

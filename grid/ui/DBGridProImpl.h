@@ -26,6 +26,7 @@ struct DBGridPro::Impl {
     bool autoFit = true;
     bool noMultiTitleStates = true;
     int titleLines = 2;
+    bool readOnly = false;
     int applyingWidths = 0; // > 0 while the grid itself sizes the sections
     int currentColumn = -1;
     int errorCount = 0;
@@ -119,6 +120,8 @@ struct DBGridPro::Impl {
     void onTitleClicked(int logical, Qt::KeyboardModifiers modifiers) {
         if (!model->validColumn(logical))
             return;
+        // The sort that follows reorders the rows under an open editor: its value goes first.
+        q->finishEdit();
         std::vector<TitleState> states;
         for (const auto& c : columns())
             states.push_back(c.sortState);

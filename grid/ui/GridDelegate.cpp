@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QValidator>
 
+#include <algorithm>
+
 namespace {
 
 // Refuses input that adds characters the column does not accept or grows the text past the
@@ -20,7 +22,12 @@ public:
         m_lastRefused = refusedIn(text);
     }
 
-    State validate(QString& input, int&) const override {
+    State validate(QString& input, int& pos) const override {
+        const QString line = GridModel::oneLine(input);
+        if (line != input) {
+            pos = std::max(0, int(pos - (input.size() - line.size())));
+            input = line;
+        }
         const qsizetype refused = refusedIn(input);
         const bool tooLong = m_maxLength > 0 && input.size() > m_maxLength && input.size() > m_lastLength;
         if (tooLong || refused > m_lastRefused)
@@ -56,13 +63,14 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
                                     const QModelIndex& index) const {
     if (!m_model->editable(index))
         return nullptr;
+    if (m_refuse && m_refuse(index.column()))
+        return nullptr;
     const GridColumn& c = m_model->columns()[index.column()];
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     if (c.font)
         editor->setFont(*c.font);
-    if (c.maxLength > 0 || c.acceptChar)
-        editor->setValidator(new ColumnInputValidator(c.maxLength, c.acceptChar, editor));
+    editor->setValidator(new ColumnInputValidator(c.maxLength, c.acceptChar, editor));
     if (m_onEditorStarted)
         m_onEditorStarted(index.column());
     return editor;

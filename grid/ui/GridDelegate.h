@@ -14,6 +14,9 @@ public:
     GridDelegate(GridModel* model, std::function<void(int column)> onEditorStarted,
                  QObject* parent = nullptr);
 
+    // Asked before an editor opens on an editable cell; true refuses it (no editor).
+    void setRefusal(std::function<bool(int column)> refuse) { m_refuse = std::move(refuse); }
+
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
@@ -24,4 +27,5 @@ protected:
 private:
     GridModel* m_model;
     std::function<void(int)> m_onEditorStarted;
+    std::function<bool(int)> m_refuse;
 };

@@ -26,6 +26,22 @@ Qt::Alignment toQt(ColumnAlignment a) {
 
 } // namespace
 
+QString GridModel::oneLine(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    bool inBreak = false;
+    for (const QChar c : text) {
+        const bool isBreak = c == u'\r' || c == u'\n' || c == u'\t' || c == QChar::LineSeparator ||
+                             c == QChar::ParagraphSeparator;
+        if (isBreak && !inBreak)
+            out += u' ';
+        else if (!isBreak)
+            out += c;
+        inBreak = isBreak;
+    }
+    return out;
+}
+
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void GridModel::setLink(GridDataLink* link) {
@@ -192,7 +208,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
             }
             stored = *number;
         } else {
-            stored = typed;
+            stored = oneLine(typed);
         }
     }
     try {

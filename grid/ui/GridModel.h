@@ -22,6 +22,9 @@ public:
 
     explicit GridModel(QObject* parent = nullptr);
 
+    // Text for a one-line cell: every run of line breaks and tabs becomes a single space.
+    static QString oneLine(const QString& text);
+
     void setLink(GridDataLink* link);
     GridDataLink* link() const { return m_link; }
     bool linkActive() const;

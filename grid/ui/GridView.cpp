@@ -21,3 +21,15 @@ void GridView::cancelOpenEditor() {
     if (QWidget* editor = openEditor())
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
 }
+
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (hint != QAbstractItemDelegate::EditNextItem && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    QTableView::closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+    const QModelIndex next =
+        moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious, Qt::NoModifier);
+    if (next.isValid())
+        selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+}

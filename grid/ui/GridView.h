@@ -13,6 +13,10 @@ public:
     bool commitOpenEditor();
     void cancelOpenEditor();
 
+protected:
+    // Tab in an editor posts its value and moves the cursor on without opening another editor.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
 private:
     QWidget* openEditor() const;
 };

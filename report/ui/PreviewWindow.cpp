@@ -307,8 +307,7 @@ void PreviewWindow::saveAs() {
                                                 QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr)"));
     if (path.isEmpty())
         return;
-    if (!path.contains(u'.'))
-        path += QStringLiteral(".kvr");
+    path = PreparedReport::fileNameFor(path);
     try {
         m_report.saveFile(path);
     } catch (const KvError& e) {

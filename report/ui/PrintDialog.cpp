@@ -2,32 +2,28 @@
 
 #include "core/Error.h"
 
-#include <QFormLayout>
+#include <QBoxLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QVBoxLayout>
 
 namespace report {
 
 PageListField::PageListField(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Список страниц"));
-    auto* layout = new QVBoxLayout(this);
-    auto* label =
-        new QLabel(QStringLiteral("Печатать только страницы (номера и диапазоны через запятую):"), this);
-    label->setWordWrap(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(QStringLiteral("Номера страниц:"), this);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("pageListEdit"));
     m_edit->setPlaceholderText(QStringLiteral("например 1,3,5-12"));
+    m_edit->setToolTip(QStringLiteral("Номера и диапазоны страниц через запятую. Пустое поле: печатаются "
+                                      "страницы, выбранные выше."));
     label->setBuddy(m_edit);
-    auto* hint =
-        new QLabel(QStringLiteral("Пустое поле: страницы выбираются на вкладке диапазона печати."), this);
-    hint->setWordWrap(true);
     layout->addWidget(label);
-    layout->addWidget(m_edit);
-    layout->addWidget(hint);
-    layout->addStretch();
+    layout->addWidget(m_edit, 1);
 }
 
 QString PageListField::text() const {
@@ -45,6 +41,22 @@ ReportPrintDialog::ReportPrintDialog(QPrinter* printer, int pageCount, int curre
                QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintCurrentPage |
                QAbstractPrintDialog::PrintShowPageSize);
     setMinMax(1, std::max(1, pageCount));
+    // Next to the standard range choice where the dialog is ours to arrange; in a tab of its own
+    // where it is not.
+    auto* range = findChild<QGroupBox*>(QStringLiteral("gbPrintRange"));
+    if (auto* rows = range ? qobject_cast<QBoxLayout*>(range->layout()) : nullptr) {
+        int at = rows->count();
+        for (int i = 0; i < rows->count(); ++i)
+            if (QLayout* row = rows->itemAt(i)->layout(); row && row->objectName() == u"pagesLayout")
+                at = i + 1;
+        m_pageList->setParent(range);
+        rows->insertWidget(at, m_pageList);
+        // The dialog's own list field is the one that refuses every list: ours takes its place.
+        for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
+            if (QWidget* native = range->findChild<QWidget*>(QLatin1String(name)))
+                native->hide();
+        return;
+    }
     setOptionTabs({m_pageList});
 }
 
@@ -89,8 +101,8 @@ void ReportPrintDialog::accept() {
 }
 
 void printReport(const PreparedReport& report, QPrinter& printer, const PrintJob& job) {
+    // The paper and orientation are the printer's as the dialog left them; the page is fitted on.
     printer.setFullPage(true);
-    printer.setPageLayout(pageLayoutOf(report));
     printReport(report, static_cast<QPagedPaintDevice&>(printer), job);
 }
 

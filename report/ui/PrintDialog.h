@@ -44,7 +44,8 @@ private:
     int m_currentPage; // 1-based
 };
 
-// Sets the printer's page layout to the report's paper and paints the job.
+// Paints the job onto the printer's paper as it is set (the report's own unless the user chose
+// another), each page fitted on.
 void printReport(const PreparedReport& report, QPrinter& printer, const PrintJob& job);
 
 // Shows the print dialog and prints the chosen pages. False when the user cancels.

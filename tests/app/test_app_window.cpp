@@ -390,14 +390,17 @@ private slots:
 
     void failedOpensLeaveNoTable_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("other fields") << QStringLiteral("fields");
-        QTest::newRow("not a table") << QStringLiteral("text");
-        QTest::newRow("cut short") << QStringLiteral("cut");
-        QTest::newRow("missing") << QStringLiteral("missing");
-        QTest::newRow("held by another writer") << QStringLiteral("locked");
+        QTest::addColumn<QString>("reason"); // the second line of the box, when the cause is known
+        QTest::newRow("other fields") << QStringLiteral("fields") << QString();
+        QTest::newRow("not a table") << QStringLiteral("text") << QString();
+        QTest::newRow("cut short") << QStringLiteral("cut") << QString();
+        QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("\nФайл не найден.");
+        QTest::newRow("held by another writer")
+            << QStringLiteral("locked") << QStringLiteral("\nТаблица открыта другой программой.");
     }
     void failedOpensLeaveNoTable() {
         QFETCH(QString, kind);
+        QFETCH(QString, reason);
         AppFixture f;
         auto p = f.start();
         TForm1& w = *p->Form1;
@@ -428,7 +431,7 @@ private slots:
         QCOMPARE(answers.seen().size(), std::size_t(2));
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
         QCOMPARE(answers.seen()[1].title, QStringLiteral("Ошибка"));
-        QCOMPARE(answers.seen()[1].text, QStringLiteral("База данных повреждена !"));
+        QCOMPARE(answers.seen()[1].text, QStringLiteral("База данных повреждена !") + reason);
         QVERIFY(!w.TableOpen());
         QVERIFY(!w.Dbf1.isOpen());
         QVERIFY(!w.views().PageControl1->isVisible());

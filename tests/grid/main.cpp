@@ -10,8 +10,9 @@
 #ifdef KV_GRID_WIDGET_TESTS
 std::vector<std::unique_ptr<QObject>> makeGridWidgetTests();
 std::vector<std::unique_ptr<QObject>> makeGridEditingTests();
+std::vector<std::unique_ptr<QObject>> makeGridTitleTests();
 using Application = QApplication;
-#define KV_GRID_SUITES makeGridWidgetTests, makeGridEditingTests
+#define KV_GRID_SUITES makeGridWidgetTests, makeGridEditingTests, makeGridTitleTests
 #else
 std::vector<std::unique_ptr<QObject>> makeNumberPatternTests();
 std::vector<std::unique_ptr<QObject>> makeTitleStateTests();

@@ -12,8 +12,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QProcess>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -68,6 +70,10 @@ private slots:
     void printDialogReadsOurPageList();
     void printDialogStaysOpenOnAnUnreadableList();
     void printerPrintsTheChosenPagesToPdf();
+    void aPaperTheUserChoseIsKeptAndThePageFitted();
+    void thePageListSitsWithTheRangeChoice();
+    void savedReportNamesEndInKvr_data();
+    void savedReportNamesEndInKvr();
 };
 
 void ReportPreviewTest::navigationMovesAndClampsAndUpdatesControls() {
@@ -234,6 +240,67 @@ void ReportPreviewTest::printerPrintsTheChosenPagesToPdf() {
     QVERIFY(pages[0].contains(QStringLiteral("Стр. 3 из 3")));
     QVERIFY(pages[0].contains(QStringLiteral("замер 70")));
     QVERIFY(pages[1].contains(QStringLiteral("Титул")));
+}
+
+void ReportPreviewTest::aPaperTheUserChoseIsKeptAndThePageFitted() {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("portrait.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    // As the print dialog leaves it when the user picks A4 upright.
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+    printReport(threePages(), printer, PrintJob{{3}, 1, true});
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(60000));
+    const QString text = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("Page size:       595 x 842")), qPrintable(text));
+    // The footer stands 250 mm from the left edge: on an upright sheet only a fitted page keeps it.
+    const QStringList pages = pdfPagesText(pdf);
+    QCOMPARE(pages.size(), 1);
+    QVERIFY2(pages[0].contains(QStringLiteral("Стр. 3 из 3")), qPrintable(pages[0]));
+}
+
+void ReportPreviewTest::thePageListSitsWithTheRangeChoice() {
+    QPrinter printer(QPrinter::HighResolution);
+    ReportPrintDialog dialog(&printer, 3, 1);
+    auto* range = dialog.findChild<QWidget*>(QStringLiteral("gbPrintRange"));
+    if (!range)
+        QSKIP("the platform's own print dialog has no range box of ours to arrange");
+    QCOMPARE(dialog.pageListField()->parentWidget(), range);
+    dialog.show();
+    // The range box itself stays folded away until the user unfolds the options.
+    QVERIFY(!dialog.pageListField()->isHidden());
+    if (auto* native = range->findChild<QWidget*>(QStringLiteral("pagesLineEdit")))
+        QVERIFY(native->isHidden());
+    // It is not in a tab of its own any more.
+    for (auto* tabs : dialog.findChildren<QTabWidget*>())
+        for (int i = 0; i < tabs->count(); ++i)
+            QVERIFY(tabs->widget(i) != dialog.pageListField());
+}
+
+void ReportPreviewTest::savedReportNamesEndInKvr_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no extension") << "/tmp/отчёт"
+                                  << "/tmp/отчёт.kvr";
+    QTest::newRow("dotted folder") << "/home/ivan.petrov/отчёт"
+                                   << "/home/ivan.petrov/отчёт.kvr";
+    QTest::newRow("already .kvr") << "/home/ivan.petrov/a.kvr"
+                                  << "/home/ivan.petrov/a.kvr";
+    QTest::newRow("upper case") << "/tmp/A.KVR"
+                                << "/tmp/A.KVR";
+    QTest::newRow("another extension") << "/tmp/a.pdf"
+                                       << "/tmp/a.pdf.kvr";
+    QTest::newRow("kvr only inside") << "/tmp/a.kvr.bak"
+                                     << "/tmp/a.kvr.bak.kvr";
+}
+
+void ReportPreviewTest::savedReportNamesEndInKvr() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QCOMPARE(PreparedReport::fileNameFor(chosen), saved);
 }
 
 QTEST_MAIN(ReportPreviewTest)
