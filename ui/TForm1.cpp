@@ -196,6 +196,7 @@ void TForm1::createMenus() {
     N30 = item(N25, "N30", QStringLiteral("Убрать все цвета"), &TForm1::N8Click);
     separator(N25, "N31");
     N32 = item(N25, "N32", QStringLiteral("Убрать сортировку"), &TForm1::ToolButton6Click, {}, 3);
+    separator(N25, "N42");
     N40 = item(N25, "N40", QStringLiteral("График"), &TForm1::N40Click);
 
     N33 = menu("N33", QStringLiteral("Справка"));

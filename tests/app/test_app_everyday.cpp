@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "GridActions.h"
 
 #include "TestImages.h"
 #include "core/FileLayer.h"
@@ -16,31 +17,7 @@
 
 namespace {
 
-int col(const DBGridPro* g, const char* field) {
-    return g->columnIndex(QString::fromLatin1(field));
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
-void clickTitle(DBGridPro* g, int column) {
-    QHeaderView* header = g->view()->horizontalHeader();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                    header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-}
-
-QLineEdit* startEdit(TForm1& w, DBGridPro* g, int row, int column) {
-    w.activateWindow();
-    if (!QTest::qWaitForWindowActive(&w))
-        return nullptr;
-    g->setCurrentCell(row, column);
-    g->view()->setFocus();
-    QTest::keyClick(g->view(), Qt::Key_F2);
-    return qobject_cast<QLineEdit*>(QApplication::focusWidget());
-}
+using namespace grid_actions;
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "GridActions.h"
 
 #include "grid/ui/DBGridPro.h"
 #include "ui/ModeViews.h"
@@ -13,9 +14,7 @@
 
 namespace {
 
-int col(const DBGridPro* g, const char* field) {
-    return g->columnIndex(QString::fromLatin1(field));
-}
+using namespace grid_actions;
 
 // The values of a field in the rows the views show, in their order.
 QList<double> shown(TForm1& w, const char* field) {
@@ -27,18 +26,6 @@ QList<double> shown(TForm1& w, const char* field) {
     return values;
 }
 
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
-void clickTitle(DBGridPro* g, int column, Qt::KeyboardModifiers modifiers = {}) {
-    QHeaderView* header = g->view()->horizontalHeader();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                    header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, at);
-}
-
 QString cellText(DBGridPro* g, int row, int column) {
     QAbstractItemModel* model = g->view()->model();
     return model->data(model->index(row, column), Qt::DisplayRole).toString();
@@ -46,17 +33,6 @@ QString cellText(DBGridPro* g, int row, int column) {
 
 QString mdxOf(const QString& table) {
     return table.chopped(4) + QStringLiteral(".mdx");
-}
-
-// Opens the in-place editor of a cell with F2; the editor has the focus then.
-QLineEdit* startEdit(TForm1& w, DBGridPro* g, int row, int column) {
-    w.activateWindow();
-    if (!QTest::qWaitForWindowActive(&w))
-        return nullptr;
-    g->setCurrentCell(row, column);
-    g->view()->setFocus();
-    QTest::keyClick(g->view(), Qt::Key_F2);
-    return qobject_cast<QLineEdit*>(QApplication::focusWidget());
 }
 
 void typeText(QWidget* editor, const QString& text) {
