@@ -1,5 +1,8 @@
 #include "AppFixture.h"
 
+#include "chart/SeverityZones.h"
+#include "chart/TrendSeries.h"
+#include "image/Importer.h"
 #include "link/DownloadProtocol.h"
 #include "ui/HelpBook.h"
 #include "ui/HelpViewer.h"
@@ -297,9 +300,54 @@ private slots:
             QStringLiteral("Настройки программы не удаётся записать"),
             QStringLiteral("Таблица не открыта."),
             QStringLiteral("Нет текущей записи для удаления."),
+            QStringLiteral("Файл индексов «…» принадлежит другой программе и оставлен как был: таблица "
+                           "отсортирована только на экране."),
+            QStringLiteral("Файл индексов «…» принадлежит другой программе и оставлен как был."),
+            QStringLiteral("Рисунок сохраняется в файл PNG, SVG или PDF, а не «…»."),
+            QStringLiteral("Не удалось начать печать."),
+            QStringLiteral("Зоны вибрации строятся только для виброскорости СКЗ: --value V --rms."),
+            QStringLiteral("Пороги есть только у записей режима 1 («Ждущий»)."),
         };
         for (const QString& m : messages)
             QVERIFY2(errors.contains(m), qPrintable(m));
+
+        // The append's notice about another program's index, as the program words it.
+        image::ImportResult appended;
+        appended.foreignIndexFile = QStringLiteral("…");
+        const QString notice = image::foreignIndexMessage(appended);
+        QVERIFY(!notice.isEmpty());
+        QVERIFY2(errors.contains(notice), qPrintable(notice));
+    }
+
+    // The chart page names every quantity and every machine class the chart window offers, each
+    // class in a row of its own with the limits the window draws.
+    void chartPageMatchesTheClassesAndQuantities() {
+        const QString html = readFile(manualDir + QStringLiteral("/chart.html"));
+        const QString text = HelpBook::plainText(html);
+        for (int mode = 0; mode < 3; ++mode)
+            for (chart::Quantity q : chart::quantitiesFor(mode))
+                QVERIFY2(text.contains(chart::quantityName(q)), qPrintable(chart::quantityName(q)));
+        QVERIFY(!chart::severityClasses().empty());
+        for (const chart::SeverityClass& c : chart::severityClasses()) {
+            static const QRegularExpression cell(QStringLiteral("<td>([^<]*)</td>"));
+            const QString start = QStringLiteral("<tr><td>%1</td>").arg(c.name);
+            const qsizetype at = html.indexOf(start);
+            QVERIFY2(at >= 0, qPrintable(c.name));
+            const QString row = html.mid(at, html.indexOf(QStringLiteral("</tr>"), at) - at);
+            QStringList cells;
+            for (auto it = cell.globalMatch(row); it.hasNext();)
+                cells << it.next().captured(1);
+            QCOMPARE(cells.size(), 4);
+            const double limits[3] = {c.limits.ab, c.limits.bc, c.limits.cd};
+            for (int i = 0; i < 3; ++i) {
+                bool ok = false;
+                const double shown =
+                    QString(cells[i + 1]).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+                QVERIFY2(ok, qPrintable(c.name + QLatin1Char(' ') + cells[i + 1]));
+                QVERIFY2(qFuzzyCompare(shown, limits[i]),
+                         qPrintable(c.name + QLatin1Char(' ') + cells[i + 1]));
+            }
+        }
     }
 
     // --- the book itself, on pages of the test's own ---
