@@ -53,7 +53,9 @@ int chart(const QStringList& args) {
          *quantity == chart::Quantity::ThresholdAcceleration) &&
         mode != 1)
         throw KvError(QStringLiteral("Пороги есть только у записей режима 1 («Ждущий»)."));
-    const chart::ValueForm form{rms, false};
+    // --rms names the second field of each quantity: A_SR, V_SR, TR_A_SR, and S_SR, the full
+    // displacement.
+    const chart::ValueForm form{rms, rms};
     std::optional<chart::ZoneLimits> zones;
     if (a.values.contains(QStringLiteral("--zones"))) {
         if (!chart::zonesApply(*quantity, form))

@@ -86,6 +86,24 @@ private slots:
         QVERIFY(QFile(pdf).size() > 500);
     }
 
+    // --rms takes the second field of a quantity; for the displacement that is S_SR, the full one.
+    void rmsOfTheDisplacementIsTheFullOne_data() {
+        QTest::addColumn<QStringList>("rms");
+        QTest::addColumn<QString>("axis");
+        QTest::newRow("single") << QStringList{} << QStringLiteral("Виброперемещение S, обычное");
+        QTest::newRow("full") << QStringList{"--rms"} << QStringLiteral("Виброперемещение S, полное");
+    }
+    void rmsOfTheDisplacementIsTheFullOne() {
+        QFETCH(QStringList, rms);
+        QFETCH(QString, axis);
+        const QString svg = m_dir.filePath(QStringLiteral("s.svg"));
+        const Run r = runChart(QStringList{m_table, "--mode", "2", "--value", "S"} + rms + QStringList{svg});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QFile f(svg);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(f.readAll()).contains(axis));
+    }
+
     void badArgumentsEndWithStatusOneAndWriteNothing_data() {
         QTest::addColumn<QStringList>("args");
         const QString t = m_dir.filePath(QStringLiteral("Тренд.dbf"));
