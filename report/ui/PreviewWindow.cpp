@@ -5,8 +5,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -302,9 +304,24 @@ void PreviewWindow::print() {
     }
 }
 
+QString PreviewWindow::askFile(bool save) {
+    const QString title = save ? QStringLiteral("Сохранить отчёт") : QStringLiteral("Открыть отчёт");
+    const QString start = folder ? *folder : QString();
+    QString path;
+    if (chooseFile)
+        path = chooseFile(title, start);
+    else if (save)
+        path = QFileDialog::getSaveFileName(this, title, start, QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr)"));
+    else
+        path = QFileDialog::getOpenFileName(this, title, start,
+                                            QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr);;Все файлы (*)"));
+    if (!path.isEmpty() && folder)
+        *folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    return path;
+}
+
 void PreviewWindow::saveAs() {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчёт"), QString(),
-                                                QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr)"));
+    QString path = askFile(true);
     if (path.isEmpty())
         return;
     path = PreparedReport::fileNameFor(path);
@@ -316,9 +333,7 @@ void PreviewWindow::saveAs() {
 }
 
 void PreviewWindow::open() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Открыть отчёт"), QString(),
-                                     QStringLiteral("Отчёт Кварнел-ЛД5 (*.kvr);;Все файлы (*)"));
+    const QString path = askFile(false);
     if (path.isEmpty())
         return;
     try {
@@ -332,8 +347,9 @@ void PreviewWindow::loadFile(const QString& path) {
     setReport(PreparedReport::loadFile(path));
 }
 
-void showPreview(QWidget* parent, PreparedReport report) {
+void showPreview(QWidget* parent, PreparedReport report, QString* folder) {
     PreviewWindow window(std::move(report), parent);
+    window.folder = folder;
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
     window.exec();
 }

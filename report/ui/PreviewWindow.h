@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -73,12 +75,21 @@ public:
     void print();  // the print dialog for this report
     void saveAs(); // asks for a file name
     void open();   // asks for a file name; a damaged file is reported and the report kept
+
+    // The folder the save and open dialogs start in, shared with the caller's own file dialogs:
+    // empty for the working folder; the folder of a chosen file is written back. Owned by the
+    // caller, which outlives the window.
+    QString* folder = nullptr;
+    // Replaces the real file dialogs (tests answer them without a window): (title, start folder)
+    // -> the chosen path, empty for none.
+    std::function<QString(const QString&, const QString&)> chooseFile;
     void loadFile(const QString& path); // throws KvError
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString askFile(bool save); // the chosen path, empty for none
     void updateScale();
     void updateControls();
     void zoomChosen(int index);
@@ -105,6 +116,6 @@ private:
 };
 
 // Shows the report modally in the preview window.
-void showPreview(QWidget* parent, PreparedReport report);
+void showPreview(QWidget* parent, PreparedReport report, QString* folder = nullptr);
 
 } // namespace report

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -74,6 +75,7 @@ private slots:
     void thePageListSitsWithTheRangeChoice();
     void savedReportNamesEndInKvr_data();
     void savedReportNamesEndInKvr();
+    void fileDialogsShareTheCallersFolder();
 };
 
 void ReportPreviewTest::navigationMovesAndClampsAndUpdatesControls() {
@@ -301,6 +303,31 @@ void ReportPreviewTest::savedReportNamesEndInKvr() {
     QFETCH(QString, chosen);
     QFETCH(QString, saved);
     QCOMPARE(PreparedReport::fileNameFor(chosen), saved);
+}
+
+// The save and open dialogs start in the caller's folder and move it to the folder of the file
+// chosen; the save goes under the chosen name with ".kvr" added, into that folder.
+void ReportPreviewTest::fileDialogsShareTheCallersFolder() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("ivan.petrov")));
+    const QString elsewhere = dir.filePath(QStringLiteral("ivan.petrov"));
+    QString folder = QDir::toNativeSeparators(dir.path());
+    PreviewWindow w(threePages());
+    w.folder = &folder;
+    QStringList starts;
+    QString answer = elsewhere + QStringLiteral("/отчёт");
+    w.chooseFile = [&](const QString&, const QString& start) {
+        starts << start;
+        return answer;
+    };
+    w.saveAs();
+    QVERIFY(QFile::exists(elsewhere + QStringLiteral("/отчёт.kvr")));
+    QCOMPARE(folder, QDir::toNativeSeparators(elsewhere));
+    answer.clear(); // the open dialog cancelled: the folder stays
+    w.open();
+    QCOMPARE(starts,
+             (QStringList{QDir::toNativeSeparators(dir.path()), QDir::toNativeSeparators(elsewhere)}));
+    QCOMPARE(folder, QDir::toNativeSeparators(elsewhere));
 }
 
 QTEST_MAIN(ReportPreviewTest)
