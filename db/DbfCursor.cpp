@@ -61,8 +61,8 @@ void DbfTable::Impl::rebuild() {
                     visible.push_back(r);
             if (def) {
                 const int f = fieldNumber(def->field);
-                sortByKey(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)],
-                          def->descending);
+                mdx::sortRecords(visible, base, length, layout.offsets[size_t(f)], layout.fields[size_t(f)],
+                                 def->descending);
             }
         }
     }

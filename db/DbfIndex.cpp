@@ -1,8 +1,6 @@
 #include "db/DbfIndex.h"
 
-#include "core/FileLayer.h"
 #include "db/DbfCodec.h"
-#include "db/MdxFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -103,12 +101,6 @@ QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& de
     return out;
 }
 
-void writeIndexFile(const QString& path, const Layout& layout, const std::vector<IndexDef>& defs) {
-    fileio::Replacement file(path);
-    file.write(encodeIndexFile(layout, defs));
-    file.commit(false);
-}
-
 IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vector<IndexDef>& out) {
     out.clear();
     QFile file(path);
@@ -149,11 +141,6 @@ IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vec
         return IndexFileState::Damaged;
     out = std::move(defs);
     return IndexFileState::Ok;
-}
-
-void sortByKey(std::vector<int>& records, const char* data, int recordLength, int fieldOffset,
-               const DbfField& field, bool descending) {
-    mdx::sortRecords(records, data, recordLength, fieldOffset, field, descending);
 }
 
 } // namespace dbf

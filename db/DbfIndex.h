@@ -32,15 +32,7 @@ enum class IndexFileState { Missing, Damaged, Ok };
 // that do not match the table's fields.
 IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vector<IndexDef>& out);
 
-// Writes the file beside and renames it over the old one.
-void writeIndexFile(const QString& path, const Layout& layout, const std::vector<IndexDef>& defs);
-
+// The bytes of such a file (tests and fuzz seeds make old files with it).
 QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& defs);
-
-// Orders the physical record numbers `records` (0-based) as the production index orders them:
-// numbers by value (a blank field counts as zero), text by Windows-1251 byte value (blank padded);
-// descending reverses the key order only: equal keys always stay in physical order.
-void sortByKey(std::vector<int>& records, const char* data, int recordLength, int fieldOffset,
-               const DbfField& field, bool descending);
 
 } // namespace dbf

@@ -19,11 +19,9 @@ QString readText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
+// A title or heading as one line of text: tags gone, entities read.
 QString stripTags(const QString& html) {
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-    QTextDocument doc;
-    doc.setHtml(QString(html).remove(tag));
-    return doc.toPlainText().simplified();
+    return HelpBook::plainText(html).simplified();
 }
 
 } // namespace

@@ -3,17 +3,13 @@
 #include <array>
 
 // Outside any namespace, as the resource initialisers require.
-static void initResourcesOnce() {
+void initProgramResources() {
     static const bool done = [] {
         Q_INIT_RESOURCE(pictures);
         Q_INIT_RESOURCE(manual);
         return true;
     }();
     (void)done;
-}
-
-void initProgramResources() {
-    initResourcesOnce();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
 #include "core/FileLayer.h"
+#include "db/MeasurementTable.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
 #include "ui/ModeViews.h"
@@ -74,7 +75,7 @@ void TForm1::showTableTitle(const QString& path) {
 }
 
 void TForm1::followReadOnly() {
-    for (int page = 0; page < 3; ++page)
+    for (int page = 0; page < MeasurementTable::kModeCount; ++page)
         grid(page)->setReadOnly(m_session.isReadOnly());
 }
 
