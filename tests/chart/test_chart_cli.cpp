@@ -1,5 +1,6 @@
 // `kvarnel-ld5 chart`: the printed counts against the table, the files and the refusals.
 #include "ChartTables.h"
+#include "ProgramRun.h"
 
 #include <QImage>
 #include <QProcess>
@@ -9,22 +10,10 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 Run runChart(const QStringList& args) {
-    QProcess p;
-    p.start(qEnvironmentVariable("KV_APP"), QStringList{QStringLiteral("chart")} + args);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(qEnvironmentVariable("KV_APP"), QStringList{QStringLiteral("chart")} + args);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "ProgramRun.h"
 #include "Simulator.h"
 
 #include <QProcess>
@@ -22,11 +23,7 @@ private slots:
     void portsListsOneLineEach();
 
 private:
-    struct Run {
-        int status = -1;
-        QString out;
-        QString err;
-    };
+    using Run = ProgramRun;
     Run download(const QStringList& args);
     Run command(const QStringList& args);
     int dbfRows(const QString& path);
@@ -45,21 +42,14 @@ CliTest::Run CliTest::download(const QStringList& args) {
 }
 
 CliTest::Run CliTest::command(const QStringList& args) {
-    QProcess p;
-    p.start(m_app, args);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(m_app, args);
 }
 
 int CliTest::dbfRows(const QString& path) {
     QProcess py;
     py.start(QStringLiteral("/usr/bin/python3"),
-             {QStringLiteral("-c"), QStringLiteral("import sys, dbfread; print(len(list(dbfread.DBF(sys.argv[1]))))"), path});
+             {QStringLiteral("-c"),
+              QStringLiteral("import sys, dbfread; print(len(list(dbfread.DBF(sys.argv[1]))))"), path});
     if (!py.waitForFinished(30000) || py.exitCode() != 0)
         return -1;
     return py.readAllStandardOutput().trimmed().toInt();
@@ -115,7 +105,8 @@ void CliTest::noInstrumentFailsWithMessage() {
     const QString table = m_dir.filePath(QStringLiteral("never.dbf"));
     const Run r = download({table});
     QCOMPARE(r.status, 1);
-    QVERIFY(r.err.contains(QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")));
+    QVERIFY(r.err.contains(
+        QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!")));
     QVERIFY(r.err.contains(QStringLiteral("/nonexistent/ttyS1")));
     QVERIFY(!QFile::exists(table));
 }
