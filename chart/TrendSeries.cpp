@@ -134,7 +134,7 @@ std::optional<double> momentOf(const QString& date, const QString& time) {
     return double(((day.toJulianDay() - unixDay) * 86400 + h * 3600 + m * 60 + sec) * 1000);
 }
 
-Series buildSeries(DbfTable& table, const QString& field) {
+Series buildSeries(const DbfTable& table, const QString& field) {
     Series s;
     s.field = field;
     if (!table.isOpen())
@@ -152,25 +152,23 @@ Series buildSeries(DbfTable& table, const QString& field) {
         int recNo;
     };
     std::vector<Point> points;
-    points.reserve(std::size_t(table.recordCount()));
-    const int saved = table.recNo();
-    for (table.first(); !table.eof(); table.next()) {
-        const auto when = momentOf(table.value(fDate).toString(), table.value(fTime).toString());
+    const int rows = table.recordCount();
+    points.reserve(std::size_t(rows));
+    for (int row = 0; row < rows; ++row) {
+        const int recNo = table.recNoAt(row);
+        const auto when =
+            momentOf(table.recordValue(recNo, fDate).toString(), table.recordValue(recNo, fTime).toString());
         if (!when) {
             ++s.undated;
             continue;
         }
-        const QVariant v = table.value(fValue);
+        const QVariant v = table.recordValue(recNo, fValue);
         bool ok = false;
         double value = v.isNull() ? 0.0 : v.toDouble(&ok);
         if (!ok || !std::isfinite(value))
             value = std::nan("");
-        points.push_back({*when, value, table.recNo()});
+        points.push_back({*when, value, recNo});
     }
-    if (saved > 0)
-        table.goToRecNo(saved);
-    else
-        table.first();
     std::sort(points.begin(), points.end(),
               [](const Point& a, const Point& b) { return a.x != b.x ? a.x < b.x : a.recNo < b.recNo; });
     s.x.reserve(points.size());

@@ -50,8 +50,9 @@ struct Series {
 // DATE (dd.mm.yyyy) and TIME (hh:mm:ss) as a moment; empty for texts that name none.
 std::optional<double> momentOf(const QString& date, const QString& time);
 
-// Reads the field of every visible record of the open table. Ties of date and time keep the
-// physical order. The table's current record is where it was afterwards.
-Series buildSeries(DbfTable& table, const QString& field);
+// Reads the field of every visible record of the open table, without moving its cursor or
+// posting an edit in progress (whose edited values it reads). Ties of date and time keep the
+// physical order.
+Series buildSeries(const DbfTable& table, const QString& field);
 
 } // namespace chart

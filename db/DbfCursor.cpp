@@ -69,10 +69,19 @@ void DbfTable::Impl::rebuild() {
     dirty = false;
 }
 
+const std::vector<int>& DbfTable::Impl::visibleList() {
+    if (dirty && open) {
+        rebuild();
+        relocate = true;
+    }
+    return visible;
+}
+
 void DbfTable::Impl::ensure() {
-    if (!dirty || !open)
+    visibleList();
+    if (!relocate || !open)
         return;
-    rebuild();
+    relocate = false;
     const int n = int(visible.size());
     if (cur >= 0) {
         auto it = std::find(visible.begin(), visible.end(), cur);
@@ -140,8 +149,7 @@ bool DbfTable::bof() const {
 int DbfTable::recordCount() const {
     if (!d->open)
         return 0;
-    d->ensure();
-    return int(d->visible.size());
+    return int(d->visibleList().size());
 }
 
 int DbfTable::physicalCount() const {
@@ -190,22 +198,50 @@ bool DbfTable::isNull(const QString& field) const {
 
 QVariant DbfTable::value(int field) const {
     d->requireOpen();
-    if (field < 0 || field >= int(d->layout.fields.size()))
-        throw KvError(QStringLiteral("В таблице нет поля номер %1.").arg(field));
     if (d->state == State::Browse)
         d->ensure();
-    const char* rec = d->currentRecord();
+    return d->fieldValue(d->currentRecord(), field);
+}
+
+const char* DbfTable::Impl::readRecord(int r) const {
+    return state == State::Edit && r == editRecord ? buffer.data() : record(r);
+}
+
+QVariant DbfTable::recordValue(int recNo, int field) const {
+    d->requireOpen();
+    const bool inRange = recNo >= 1 && recNo <= d->count;
+    return d->fieldValue(inRange ? d->readRecord(recNo - 1) : nullptr, field);
+}
+
+bool DbfTable::recordDeleted(int recNo) const {
+    d->requireOpen();
+    return recNo >= 1 && recNo <= d->count && d->readRecord(recNo - 1)[0] == kDeletedMark;
+}
+
+int DbfTable::recNoAt(int position) const {
+    d->requireOpen();
+    const std::vector<int>& rows = d->visibleList();
+    return position >= 0 && position < int(rows.size()) ? rows[size_t(position)] + 1 : 0;
+}
+
+QVariant DbfTable::valueAt(int position, int field) const {
+    return recordValue(recNoAt(position), field);
+}
+
+QVariant DbfTable::Impl::fieldValue(const char* rec, int field) const {
+    if (field < 0 || field >= int(layout.fields.size()))
+        throw KvError(QStringLiteral("В таблице нет поля номер %1.").arg(field));
     if (!rec)
         return {};
-    const DbfField& f = d->layout.fields[size_t(field)];
-    const char* p = rec + d->layout.offsets[size_t(field)];
+    const DbfField& f = layout.fields[size_t(field)];
+    const char* p = rec + layout.offsets[size_t(field)];
     if (f.type == 'C') {
         int n = f.length;
         while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
             --n;
         if (n == 0)
             return {};
-        return d->codePage->decode(p, n);
+        return codePage->decode(p, n);
     }
     Number v = parseNumber(p, f.length);
     switch (v.kind) {

@@ -182,6 +182,7 @@ void DbfTable::Impl::reset() {
     pos = -1;
     cur = -1;
     dirty = true;
+    relocate = false;
 }
 
 void DbfTable::Impl::writeHeaderBytes(int offset, const char* bytes, int size) {

@@ -74,7 +74,7 @@ public:
     // `for (last(); !bof(); prior())` visit every visible record once.
     bool eof() const;          // past the last visible record (also true when none is visible)
     bool bof() const;          // before the first visible record (also true when none is visible)
-    int recordCount() const;   // visible records
+    int recordCount() const;   // visible records; counting moves nothing, like the reads below
     int physicalCount() const; // records in the file, deleted ones included
     int position() const;      // 0-based position of the current record among the visible, -1 if none
     void moveTo(int position); // clamps; an empty view leaves eof() true
@@ -96,6 +96,24 @@ public:
     // In state Browse, setValue starts edit() on the current record itself.
     void setValue(int field, const QVariant& value);
     void setValue(const QString& field, const QVariant& value);
+
+    // --- reads that touch nothing ---
+    // Any record by its 1-based physical number, and the visible records by their 0-based position
+    // in the current order, read from the records in memory. None of them moves the cursor, posts a
+    // pending edit or append, or changes what position(), recNo(), eof() or bof() report, so the
+    // views may paint and the export, the reports and the chart may read at any moment; all of
+    // them run on the one user-interface thread, like every other call of the table.
+    // Values come as value() gives them. A number or position out of range reads as a null QVariant
+    // (recNoAt as 0); a field out of range and a table that is not open throw, as value() does.
+    // The record under edit reads as its edit buffer holds it, which is what value() of the current
+    // record, the grid and the cell editor show; it keeps the place in the view (filter, order) of
+    // its stored values until it is posted. A record being appended has no number yet: it is neither
+    // among the records nor among the visible ones until it is posted. Deleted records can be read
+    // by number (recordDeleted tells them), never by position.
+    QVariant recordValue(int recNo, int field) const;
+    bool recordDeleted(int recNo) const;
+    int recNoAt(int position) const; // the physical number of the visible record at position
+    QVariant valueAt(int position, int field) const;
 
     // --- editing ---
     void append(); // a new blank record, current, state Append (written by post)

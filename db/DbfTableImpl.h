@@ -48,6 +48,7 @@ struct DbfTable::Impl {
     // The cursor.
     std::vector<int> visible; // 0-based physical numbers
     bool dirty = true;        // visible must be rebuilt before use
+    bool relocate = false;    // visible was rebuilt: pos must be found again from cur
     int pos = -1;             // in visible; -1 before the first, visible.size() past the last
     int cur = -1;             // physical number of the current record, -1 when none
 
@@ -58,6 +59,10 @@ struct DbfTable::Impl {
 
     const char* record(int r) const { return data.data() + qint64(r) * layout.recordLength; }
     const char* currentRecord() const; // the edit buffer while editing; nullptr when none
+    // Record r as the reads see it: the edit buffer for the record under edit.
+    const char* readRecord(int r) const;
+    // A field of rec (nullptr: none, a null value); throws for a field out of range.
+    QVariant fieldValue(const char* rec, int field) const;
     qint64 recordOffset(int r) const { return layout.headerLength + qint64(r) * layout.recordLength; }
     QString fileName() const;
 
@@ -81,7 +86,10 @@ struct DbfTable::Impl {
     void writeTag();       // writes the whole file from the records and sets the flags
     void removeTagFile();  // removes it and clears the flags
     void writeFieldFlags(int taggedField);
-    void ensure(); // rebuilds visible when dirty, finding the current record again
+    // Rebuilds visible when dirty and nothing else: the reads use it, so they leave the cursor as
+    // it is. Finding the current record in the new list is the cursor's own step, ensure().
+    const std::vector<int>& visibleList();
+    void ensure(); // visibleList(), then finds the current record again after a rebuild
     void rebuild();
     void setPos(int p);
     void postPending();

@@ -18,6 +18,8 @@ void showNotices(TForm1& w, const image::ImportResult& result, const QString& ca
 image::ImportHooks TForm1::importHooks() {
     image::ImportHooks hooks;
     hooks.resetSort = [this] { reset_sort_all(); };
+    // The user sees the window without its views while rows are appended. Nothing depends on it:
+    // the views read the table without its cursor, so painting them would post nothing.
     hooks.hideViews = [this] { PageControl1->hide(); };
     hooks.showViews = [this] { PageControl1->show(); };
     return hooks;

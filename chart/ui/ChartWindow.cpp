@@ -30,7 +30,8 @@ const QString kCustom = QStringLiteral("custom");
 
 } // namespace
 
-ChartWindow::ChartWindow(DbfTable& table, QWidget* parent) : QWidget(parent, Qt::Window), m_table(table) {
+ChartWindow::ChartWindow(const DbfTable& table, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_table(table) {
     setObjectName(QStringLiteral("ChartWindow"));
     resize(1000, 640);
 
@@ -149,10 +150,6 @@ void ChartWindow::refresh() {
 }
 
 void ChartWindow::rebuild() {
-    // Reading moves the table's cursor, which would post a record being edited or appended;
-    // the window catches up with the next change instead.
-    if (m_table.isOpen() && m_table.state() != DbfTable::State::Browse)
-        return;
     TrendChart& c = m_view->chart();
     const Quantity q = quantity();
     Series series;

@@ -24,7 +24,7 @@ class QPushButton;
 class ChartWindow : public QWidget {
     Q_OBJECT
 public:
-    ChartWindow(DbfTable& table, QWidget* parent);
+    ChartWindow(const DbfTable& table, QWidget* parent);
 
     // The page shown (its mode and caption) and its data format; reads the table again.
     void showView(int mode, const QString& caption, chart::ValueForm form);
@@ -65,7 +65,7 @@ private:
     void updateStatus();
     chart::TrendChart forPaper() const;
 
-    DbfTable& m_table;
+    const DbfTable& m_table;
     int m_mode = 0;
     QString m_caption;
     chart::ValueForm m_form;

@@ -25,16 +25,9 @@ GridDataLink::FieldType DbfDataLink::fieldType(int field) const {
 }
 
 QVariant DbfDataLink::value(int row, int field) const {
-    if (!m_table.isOpen() || row < 0 || row >= m_table.recordCount() || field < 0 ||
-        field >= int(m_table.fields().size()))
+    if (!m_table.isOpen() || field < 0 || field >= int(m_table.fields().size()))
         return {};
-    const int saved = m_table.position();
-    if (saved == row)
-        return m_table.value(field);
-    m_table.moveTo(row);
-    QVariant result = m_table.value(field);
-    m_table.moveTo(saved);
-    return result;
+    return m_table.valueAt(row, field);
 }
 
 QVariant DbfDataLink::fieldValue(char fieldType, const QVariant& value) {

@@ -5,8 +5,8 @@
 class DbfTable;
 
 // The data link of the views: rows are the visible records of the table object in its current
-// order. The table has one cursor; reading a cell moves it there and back, so the current
-// record seen by the rest of the program stays where it was.
+// order. Cells are read by position without the table's cursor, so painting moves nothing and
+// leaves an edit or append in progress pending; the record under edit shows its edited values.
 class DbfDataLink : public GridDataLink {
     Q_OBJECT
 public:

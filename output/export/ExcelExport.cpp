@@ -56,7 +56,7 @@ QString sheetName(const QString& firmwareDate) {
     return xlsTrimmed((QStringLiteral("Кварнел - ЛД5 ") + firmwareDate).left(31));
 }
 
-void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QString& firmwareDate) {
+void fillWorkbook(TvteXLSWorkbook& workbook, const DbfTable& table, int mode, const QString& firmwareDate) {
     if (mode < 0 || mode > 2)
         throw KvError(QStringLiteral("Неизвестный режим %1: ожидается 0, 1 или 2.").arg(mode));
     TvteXLSWorksheet& sheet = workbook.AddSheet();
@@ -69,14 +69,14 @@ void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QS
             throw KvError(QStringLiteral("В таблице нет поля %1.").arg(QString::fromLatin1(c.field)));
         fields.push_back(f);
     }
-    table.first();
     for (std::size_t c = 0; c < columns.size(); ++c)
         sheet.Cells(int(c), 0).setValue(QString::fromUtf16(columns[c].header));
     const int n = table.recordCount();
     for (int row = 1; row <= n; ++row) {
+        const int recNo = table.recNoAt(row - 1);
         for (std::size_t c = 0; c < columns.size(); ++c) {
             TvteXLSRange& cell = sheet.Cells(int(c), row);
-            const QVariant v = table.value(fields[c]);
+            const QVariant v = table.recordValue(recNo, fields[c]);
             // A field without a value stays a blank cell, as the views show it.
             if (v.isNull())
                 continue;
@@ -85,7 +85,6 @@ void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QS
             else // table texts come from Windows-1251, so they go back without loss
                 cell.setValue(TvteXLSValue(cp1251::encodeReplacing(v.toString())));
         }
-        table.next();
     }
 }
 
@@ -98,6 +97,9 @@ void exportView(DbfTable& table, int mode, const QString& firmwareDate, const QS
                           .arg(maxRecords));
     TvteXLSWorkbook workbook;
     fillWorkbook(workbook, table, mode, firmwareDate);
+    // The rows were read without the cursor; the export ends on the last record of the view all
+    // the same, as it always has, whether the writing succeeds or not.
+    table.last();
     TvteExcelWriter writer;
     writer.SaveToFile(workbook, fileName);
 }

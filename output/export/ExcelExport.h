@@ -30,13 +30,13 @@ inline QString defaultSuffix() {
 QString sheetName(const QString& firmwareDate);
 
 // Fills a new sheet of `workbook` from the visible records of `table` (its filter selects the
-// view's mode), from the first one on; the table is left past its last record.
-// mode: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения".
-void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QString& firmwareDate);
+// view's mode), in the table's order, reading them without moving its cursor or posting an edit
+// in progress (whose edited values go out). mode: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения".
+void fillWorkbook(TvteXLSWorkbook& workbook, const DbfTable& table, int mode, const QString& firmwareDate);
 
-// The whole export into fileName. Throws KvError: more than maxRecords visible records (checked
-// before anything is written or the table moved), or a failure of the writer; an existing file
-// is then left as it was.
+// The whole export into fileName; afterwards the table's current record is the last record of
+// the view. Throws KvError: more than maxRecords visible records (checked before anything is
+// written or the table moved), or a failure of the writer; an existing file is then left as it was.
 void exportView(DbfTable& table, int mode, const QString& firmwareDate, const QString& fileName);
 
 } // namespace excel_export

@@ -4,15 +4,9 @@
 
 namespace reports {
 
-DbfDataSet::DbfDataSet(DbfTable& table, QString name)
-    : m_table(table), m_name(std::move(name)), m_savedRecNo(table.isOpen() ? table.recNo() : 0) {
+DbfDataSet::DbfDataSet(const DbfTable& table, QString name) : m_table(table), m_name(std::move(name)) {
     if (!table.isOpen())
         throw KvError(QStringLiteral("Таблица не открыта."));
-}
-
-DbfDataSet::~DbfDataSet() {
-    if (m_savedRecNo > 0 && m_table.isOpen())
-        m_table.goToRecNo(m_savedRecNo);
 }
 
 bool DbfDataSet::hasField(const QString& field) const {
@@ -20,19 +14,23 @@ bool DbfDataSet::hasField(const QString& field) const {
 }
 
 void DbfDataSet::first() {
-    m_table.first();
+    m_row = 0;
 }
 
 bool DbfDataSet::eof() const {
-    return m_table.eof();
+    return m_row >= m_table.recordCount();
 }
 
 void DbfDataSet::next() {
-    m_table.next();
+    if (!eof())
+        ++m_row;
 }
 
 QVariant DbfDataSet::value(const QString& field) const {
-    return m_table.value(field);
+    const int f = m_table.fieldIndex(field);
+    if (f < 0)
+        throw KvError(QStringLiteral("В таблице нет поля «%1».").arg(field));
+    return m_table.valueAt(m_row, f);
 }
 
 } // namespace reports

@@ -4,17 +4,14 @@
 #include "report/DataSource.h"
 
 // frDBDataSet1: the report's data link to the table Dbf1. Walks the table's visible records (its
-// filter, in the order of its selected index) and gives the report the values of the current one.
-// The table's current record is put back when the data set is destroyed, so the grids showing the
-// table do not jump.
+// filter, in the order of its selected index) by position, without the table's cursor: the grids
+// showing the table stay where they are and an edit in progress stays pending (its edited values
+// are what the report reads).
 namespace reports {
 
 class DbfDataSet : public report::ReportDataSource {
 public:
-    explicit DbfDataSet(DbfTable& table, QString name = QStringLiteral("Dbf1"));
-    ~DbfDataSet() override;
-    DbfDataSet(const DbfDataSet&) = delete;
-    DbfDataSet& operator=(const DbfDataSet&) = delete;
+    explicit DbfDataSet(const DbfTable& table, QString name = QStringLiteral("Dbf1"));
 
     QString name() const override { return m_name; }
     bool hasField(const QString& field) const override;
@@ -24,9 +21,9 @@ public:
     QVariant value(const QString& field) const override;
 
 private:
-    DbfTable& m_table;
+    const DbfTable& m_table;
     QString m_name;
-    int m_savedRecNo;
+    int m_row = 0;
 };
 
 } // namespace reports

@@ -7,13 +7,13 @@
 
 namespace reports {
 
-report::PreparedReport prepareModeReport(DbfTable& table, int mode) {
+report::PreparedReport prepareModeReport(const DbfTable& table, int mode) {
     const report::ReportTemplate tpl = templateForMode(mode);
     DbfDataSet frDBDataSet1(table);
     return report::prepareReport(tpl, frDBDataSet1);
 }
 
-int writeModeReportPdf(DbfTable& table, int mode, const QString& pdfPath) {
+int writeModeReportPdf(const DbfTable& table, int mode, const QString& pdfPath) {
     const report::PreparedReport prepared = prepareModeReport(table, mode);
     report::writePdf(prepared, pdfPath);
     return prepared.pageCount();

@@ -395,6 +395,9 @@ private slots:
             for (int c = 0; c < w.grid(i)->columnCount(); ++c)
                 QCOMPARE(int(w.grid(i)->column(c).sortState), int(tsSortedNone));
         QCOMPARE(w.grid(page)->rowCount(), rows);
+        // The export ends on the last record of the view, and the grid stands there too.
+        QCOMPARE(w.Dbf1.position(), rows - 1);
+        QCOMPARE(w.grid(page)->currentRow(), rows - 1);
 
         QString sheet;
         QCOMPARE(pythonRowCount(xls, &sheet), rows + 1);

@@ -1,7 +1,14 @@
 #include "AppFixture.h"
 #include "GridActions.h"
 
+#include "chart/TrendSeries.h"
+#include "chart/ui/ChartView.h"
+#include "chart/ui/ChartWindow.h"
+#include "core/Cp1251.h"
 #include "grid/ui/DBGridPro.h"
+#include "output/export/ExcelExport.h"
+#include "output/modereports/ModeReports.h"
+#include "output/xls/TvteXLSWorkbook.h"
 #include "ui/ModeViews.h"
 #include "ui/TForm3.h"
 
@@ -38,6 +45,21 @@ QString mdxOf(const QString& table) {
 void typeText(QWidget* editor, const QString& text) {
     for (QChar c : text)
         QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Where the table's cursor stands and the note it holds, pending or stored.
+QString cursorOf(const DbfTable& t) {
+    return QStringLiteral("state %1, position %2, record %3, eof %4, note %5")
+        .arg(int(t.state()))
+        .arg(t.position())
+        .arg(t.recNo())
+        .arg(t.eof())
+        .arg(t.value(QStringLiteral("COMMENT")).toString());
 }
 
 } // namespace
@@ -444,6 +466,82 @@ private slots:
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Сохранить изменения в таблицах ?"));
         QCOMPARE(columnValues(path, QStringLiteral("COMMENT")).at(2).toString(),
                  QStringLiteral("Подшипник №2"));
+    }
+
+    // Painting the grid, opening the chart and reading for the export and the report leave the
+    // cursor where it stands and a pending edit or append unposted.
+    void readingRowsMovesNothingAndPostsNothing_data() {
+        QTest::addColumn<QString>("pending");
+        QTest::addColumn<QStringList>("notes"); // of "Оперативный" as every reader sees them
+        const QStringList stored{QStringLiteral("о1"), QStringLiteral("о2"), QStringLiteral("о3"),
+                                 QStringLiteral("о4")};
+        QStringList edited = stored;
+        edited[1] = QStringLiteral("правка");
+        QTest::newRow("a note being edited") << QStringLiteral("edit") << edited;
+        QTest::newRow("cursor past the last record") << QStringLiteral("eof") << stored;
+        QTest::newRow("a record being appended") << QStringLiteral("append") << stored;
+    }
+    void readingRowsMovesNothingAndPostsNothing() {
+        QFETCH(QString, pending);
+        QFETCH(QStringList, notes);
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.openMixed(w);
+        settle();
+        DBGridPro* g = w.grid(0);
+        DbfTable& t = w.Dbf1;
+        control(w, "N40")->trigger(); // the chart window, open beside the grid
+        auto* chart = w.findChild<ChartWindow*>();
+        QVERIFY(chart);
+        QLineEdit* editor = nullptr;
+        if (pending == QLatin1String("edit")) {
+            editor = startEdit(w, g, 1, col(g, "COMMENT"));
+            QVERIFY(editor);
+            editor->setText(notes[1]);
+            // The table holds the typed note as an edit not yet posted.
+            t.setValue(QStringLiteral("COMMENT"), notes[1]);
+        } else if (pending == QLatin1String("eof")) {
+            t.last();
+            t.next();
+        } else {
+            t.append();
+            t.setValue(QStringLiteral("MODE"), 0);
+            t.setValue(QStringLiteral("COMMENT"), QStringLiteral("новая"));
+        }
+        const QString before = cursorOf(t);
+        const QByteArray bytes = fileBytes(path);
+
+        g->grab();
+        chart->view()->chart().setSeries({});
+        chart->refresh(); // as after an edit elsewhere
+        chart->grab();
+        DbfDataLink& link = w.views().dataLink();
+        const int comment = link.fieldIndex(QStringLiteral("COMMENT"));
+        QStringList linked, inGrid, exported;
+        TvteXLSWorkbook book;
+        excel_export::fillWorkbook(book, t, 0, QString());
+        for (int row = 0; row < link.rowCount(); ++row) {
+            linked << link.value(row, comment).toString();
+            inGrid << cellText(g, row, col(g, "COMMENT"));
+            exported << cp1251::decode(book.SheetAt(0).Cells(7, row + 1).Value().toText8());
+        }
+        const chart::Series series = chart::buildSeries(t, QStringLiteral("F"));
+        const report::PreparedReport report = reports::prepareModeReport(t, 0);
+
+        QCOMPARE(cursorOf(t), before);
+        QCOMPARE(fileBytes(path), bytes);
+        QCOMPARE(linked, notes);
+        QCOMPARE(inGrid, notes);
+        QCOMPARE(exported, notes);
+        for (const QString& note : notes)
+            QVERIFY2(report.find(note).found(), qPrintable(note));
+        QCOMPARE(series.recNo, (std::vector<int>{1, 3, 5, 8}));
+        QCOMPARE(chart->view()->chart().series().recNo, series.recNo);
+        if (editor) {
+            QVERIFY(g->isEditing());
+            QCOMPARE(editor->text(), notes[1]);
+        }
     }
 
     void theNoteEditorRefusesWhatTheFileCannotHold() {
