@@ -11,87 +11,44 @@
 
 namespace chart {
 
+namespace {
+
+using MeasurementSchema::Field;
+using MeasurementSchema::Pair;
+
+// The member of the quantity's pair that the form shows.
+Field memberOf(Quantity q, ValueForm form) {
+    const MeasurementSchema::FieldDef& d = MeasurementSchema::field(Field(int(q)));
+    const bool second = (d.pair == Pair::Rms && form.rms) || (d.pair == Pair::Swing && form.full);
+    return second ? d.partner : d.id;
+}
+
+} // namespace
+
 std::vector<Quantity> quantitiesFor(int mode) {
-    std::vector<Quantity> q{Quantity::Acceleration, Quantity::Frequency, Quantity::Velocity,
-                            Quantity::Displacement};
-    if (mode == 1) {
-        q.push_back(Quantity::ThresholdFrequency);
-        q.push_back(Quantity::ThresholdAcceleration);
-    }
+    std::vector<Quantity> q;
+    for (Field f : MeasurementSchema::columns(MeasurementSchema::Place::Chart, mode))
+        q.push_back(Quantity(int(f)));
     return q;
 }
 
 QString quantityName(Quantity q) {
-    switch (q) {
-    case Quantity::Acceleration:
-        return QStringLiteral("Виброускорение");
-    case Quantity::Frequency:
-        return QStringLiteral("Частота");
-    case Quantity::Velocity:
-        return QStringLiteral("Виброскорость");
-    case Quantity::Displacement:
-        return QStringLiteral("Виброперемещение");
-    case Quantity::ThresholdFrequency:
-        return QStringLiteral("Порог частоты");
-    case Quantity::ThresholdAcceleration:
-        return QStringLiteral("Порог виброускорения");
-    }
-    return {};
+    return MeasurementSchema::field(Field(int(q))).texts.chartQuantity;
 }
 
 QString fieldFor(Quantity q, ValueForm form) {
-    switch (q) {
-    case Quantity::Acceleration:
-        return form.rms ? QStringLiteral("A_SR") : QStringLiteral("A");
-    case Quantity::Frequency:
-        return QStringLiteral("F");
-    case Quantity::Velocity:
-        return form.rms ? QStringLiteral("V_SR") : QStringLiteral("V");
-    case Quantity::Displacement:
-        return form.full ? QStringLiteral("S_SR") : QStringLiteral("S");
-    case Quantity::ThresholdFrequency:
-        return QStringLiteral("TR_F");
-    case Quantity::ThresholdAcceleration:
-        return form.rms ? QStringLiteral("TR_A_SR") : QStringLiteral("TR_A");
-    }
-    return {};
+    return MeasurementSchema::name(memberOf(q, form));
 }
 
 QString axisTitle(Quantity q, ValueForm form) {
-    const QString kind = form.rms ? QStringLiteral("СКЗ") : QStringLiteral("амплитуда");
-    switch (q) {
-    case Quantity::Acceleration:
-        return QStringLiteral("Виброускорение a, %1, м/кв.с").arg(kind);
-    case Quantity::Frequency:
-        return QStringLiteral("Частота f, Гц");
-    case Quantity::Velocity:
-        return QStringLiteral("Виброскорость V, %1, мм/с").arg(kind);
-    case Quantity::Displacement:
-        return form.full ? QStringLiteral("Виброперемещение S, полное, мм")
-                         : QStringLiteral("Виброперемещение S, обычное, мм");
-    case Quantity::ThresholdFrequency:
-        return QStringLiteral("Порог f, Гц");
-    case Quantity::ThresholdAcceleration:
-        return QStringLiteral("Порог a, %1, м/кв.с").arg(kind);
-    }
-    return {};
+    return MeasurementSchema::field(memberOf(q, form)).texts.chartAxis;
 }
 
 std::optional<Quantity> parseQuantity(const QString& text) {
-    const QString t = text.trimmed().toUpper();
-    if (t == QLatin1String("A"))
-        return Quantity::Acceleration;
-    if (t == QLatin1String("F"))
-        return Quantity::Frequency;
-    if (t == QLatin1String("V"))
-        return Quantity::Velocity;
-    if (t == QLatin1String("S"))
-        return Quantity::Displacement;
-    if (t == QLatin1String("TR_F"))
-        return Quantity::ThresholdFrequency;
-    if (t == QLatin1String("TR_A"))
-        return Quantity::ThresholdAcceleration;
-    return std::nullopt;
+    const std::optional<Field> f = MeasurementSchema::find(text.trimmed());
+    if (!f || !MeasurementSchema::shownIn(*f, MeasurementSchema::Place::Chart))
+        return std::nullopt;
+    return Quantity(int(*f));
 }
 
 int Series::valueCount() const {
@@ -139,8 +96,8 @@ Series buildSeries(const DbfTable& table, const QString& field) {
     s.field = field;
     if (!table.isOpen())
         return s;
-    const int fDate = table.fieldIndex(QStringLiteral("DATE"));
-    const int fTime = table.fieldIndex(QStringLiteral("TIME"));
+    const int fDate = table.fieldIndex(MeasurementSchema::name(Field::DATE));
+    const int fTime = table.fieldIndex(MeasurementSchema::name(Field::TIME));
     const int fValue = table.fieldIndex(field);
     if (fDate < 0 || fTime < 0 || fValue < 0)
         throw KvError(

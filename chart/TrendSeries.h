@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/MeasurementSchema.h"
+
 #include <QString>
 
 #include <optional>
@@ -11,13 +13,14 @@ class DbfTable;
 // date-time order, whatever index the grid has selected.
 namespace chart {
 
+// Each quantity is the first member of its value pair in the measurement schema.
 enum class Quantity {
-    Acceleration,
-    Frequency,
-    Velocity,
-    Displacement,
-    ThresholdFrequency,
-    ThresholdAcceleration
+    Acceleration = int(MeasurementSchema::Field::A),
+    Frequency = int(MeasurementSchema::Field::F),
+    Velocity = int(MeasurementSchema::Field::V),
+    Displacement = int(MeasurementSchema::Field::S),
+    ThresholdFrequency = int(MeasurementSchema::Field::TR_F),
+    ThresholdAcceleration = int(MeasurementSchema::Field::TR_A)
 };
 
 // Which member of each value pair the view shows (the data format of the view).

@@ -1,23 +1,19 @@
 #include "db/MeasurementTable.h"
 
 #include "core/Error.h"
+#include "db/MeasurementSchema.h"
 
 #include <QFileInfo>
 
 namespace MeasurementTable {
 
 const std::vector<DbfField>& fields() {
-    static const std::vector<DbfField> list = {
-        {QStringLiteral("N"), 'N', 4, 0},        {QStringLiteral("DATE"), 'C', 10, 0},
-        {QStringLiteral("TIME"), 'C', 8, 0},     {QStringLiteral("MODE"), 'N', 4, 0},
-        {QStringLiteral("A"), 'N', 18, 9},       {QStringLiteral("A_SR"), 'N', 18, 9},
-        {QStringLiteral("F"), 'N', 18, 9},       {QStringLiteral("V"), 'N', 18, 9},
-        {QStringLiteral("V_SR"), 'N', 18, 9},    {QStringLiteral("S"), 'N', 18, 9},
-        {QStringLiteral("S_SR"), 'N', 18, 9},    {QStringLiteral("DT"), 'N', 4, 0},
-        {QStringLiteral("T"), 'N', 4, 0},        {QStringLiteral("TR_F"), 'N', 18, 9},
-        {QStringLiteral("TR_A"), 'N', 18, 9},    {QStringLiteral("TR_A_SR"), 'N', 18, 9},
-        {QStringLiteral("COMMENT"), 'C', 50, 0},
-    };
+    static const std::vector<DbfField> list = [] {
+        std::vector<DbfField> l;
+        for (const MeasurementSchema::FieldDef& f : MeasurementSchema::fields())
+            l.push_back({f.name, f.type, f.length, f.decimals});
+        return l;
+    }();
     return list;
 }
 

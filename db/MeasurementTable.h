@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DbfTable.h"
+#include "db/MeasurementSchema.h"
 
 #include <QString>
 
@@ -10,8 +11,7 @@
 // The measurement record: one row of the table that holds the records of all three modes.
 namespace MeasurementTable {
 
-// The 17 fields in record order: N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T,
-// TR_F, TR_A, TR_A_SR, COMMENT.
+// The 17 fields of MeasurementSchema in record order, as the table file describes them.
 const std::vector<DbfField>& fields();
 
 // Creates an empty measurement table file at path, replacing an existing one (not opened).
@@ -28,7 +28,7 @@ void open(DbfTable& table, const QString& path, DbfTable::Access access = DbfTab
 bool hasMeasurementRecord(const DbfTable& table);
 
 // The modes: 0 "Оперативный", 1 "Ждущий", 2 "Наблюдения".
-constexpr int kModeCount = 3;
+constexpr int kModeCount = MeasurementSchema::kModeCount;
 
 // The filter that shows the rows of one mode: "MODE=" followed by the mode in decimal.
 QString modeFilter(int mode);

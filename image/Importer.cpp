@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/FileLayer.h"
+#include "db/MeasurementSchema.h"
 #include "db/MeasurementTable.h"
 
 #include <QFileInfo>
@@ -15,91 +16,89 @@
 namespace image {
 namespace {
 
-// Widths of the numeric fields of the measurement record.
-constexpr int kRealWidth = 18;
-constexpr int kRealDecimals = 9;
-constexpr int kIntMin = -999;
-constexpr int kIntMax = 9999;
+using MeasurementSchema::Field;
+constexpr int kFields = MeasurementSchema::kFieldCount;
 
-bool fitsReal(double v) {
+// A real fits its field when its fixed-point text with the field's decimals fits the length.
+bool fitsReal(double v, const MeasurementSchema::FieldDef& def) {
     if (!std::isfinite(v))
         return false;
     std::array<char, 400> buf;
-    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, kRealDecimals);
-    return r.ec == std::errc() && r.ptr - buf.data() <= kRealWidth;
+    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, def.decimals);
+    return r.ec == std::errc() && r.ptr - buf.data() <= def.length;
+}
+
+// An integer field of length n holds -(10^(n-1) - 1) to 10^n - 1: -999 to 9999 for four digits.
+bool fitsInt(int v, const MeasurementSchema::FieldDef& def) {
+    long long top = 1;
+    for (int i = 0; i < def.length; ++i)
+        top *= 10;
+    return v > -(top / 10) && v < top;
 }
 
 // Writes the rows of one image into a table, field by field in the order of the import.
 class RowWriter {
 public:
     RowWriter(DbfTable& table, ImportResult& result) : m_table(table), m_result(result) {
-        const char* names[] = {"N", "DATE", "TIME", "MODE", "A",    "A_SR", "F",       "V",      "V_SR",
-                               "S", "S_SR", "DT",   "T",    "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
-        for (int i = 0; i < kFields; ++i) {
-            m_names[i] = QString::fromLatin1(names[i]);
-            m_index[i] = table.fieldIndex(m_names[i]);
-        }
+        for (int i = 0; i < kFields; ++i)
+            m_index[i] = table.fieldIndex(MeasurementSchema::name(Field(i)));
     }
 
     void write(int k, const DecodedRecord& d) {
         m_table.append();
-        setInt(N, k);
-        setReal(A, d.A);
-        setReal(A_SR, d.A_SR);
-        setReal(F, d.F);
-        setReal(V, d.V);
-        setReal(V_SR, d.V_SR);
-        setReal(S, d.S);
-        setReal(S_SR, d.S_SR);
-        setInt(MODE, d.MODE);
-        m_table.setValue(m_index[TIME], d.TIME);
-        m_table.setValue(m_index[DATE], d.DATE);
+        setInt(Field::N, k);
+        setReal(Field::A, d.A);
+        setReal(Field::A_SR, d.A_SR);
+        setReal(Field::F, d.F);
+        setReal(Field::V, d.V);
+        setReal(Field::V_SR, d.V_SR);
+        setReal(Field::S, d.S);
+        setReal(Field::S_SR, d.S_SR);
+        setInt(Field::MODE, d.MODE);
+        m_table.setValue(index(Field::TIME), d.TIME);
+        m_table.setValue(index(Field::DATE), d.DATE);
         if (d.MODE == 1) {
-            setReal(TR_F, d.TR_F);
-            setReal(TR_A, d.TR_A);
-            setReal(TR_A_SR, d.TR_A_SR);
+            setReal(Field::TR_F, d.TR_F);
+            setReal(Field::TR_A, d.TR_A);
+            setReal(Field::TR_A_SR, d.TR_A_SR);
         } else if (d.MODE == 2) {
-            setInt(T, d.T);
-            setInt(DT, d.DT);
+            setInt(Field::T, d.T);
+            setInt(Field::DT, d.DT);
         }
-        m_table.setValue(m_index[COMMENT], QString());
+        m_table.setValue(index(Field::COMMENT), QString());
         m_table.post();
     }
 
     void finish() {
         for (int i = 0; i < kFields; ++i)
             if (m_emptied[i])
-                m_result.emptiedFields << m_names[i];
+                m_result.emptiedFields << MeasurementSchema::name(Field(i));
     }
 
 private:
-    // clang-format off
-    enum Field { N, DATE, TIME, MODE, A, A_SR, F, V, V_SR, S, S_SR, DT, T, TR_F, TR_A, TR_A_SR, COMMENT,
-                 kFields };
-    // clang-format on
+    int index(Field field) const { return m_index[std::size_t(field)]; }
 
     void setReal(Field field, const std::optional<double>& v) {
         if (!v)
             return;
-        if (!fitsReal(*v))
+        if (!fitsReal(*v, MeasurementSchema::field(field)))
             return leftEmpty(field);
-        m_table.setValue(m_index[field], *v);
+        m_table.setValue(index(field), *v);
     }
     void setInt(Field field, const std::optional<int>& v) {
         if (!v)
             return;
-        if (*v < kIntMin || *v > kIntMax)
+        if (!fitsInt(*v, MeasurementSchema::field(field)))
             return leftEmpty(field);
-        m_table.setValue(m_index[field], *v);
+        m_table.setValue(index(field), *v);
     }
     void leftEmpty(Field field) {
-        m_emptied[field] = true;
+        m_emptied[std::size_t(field)] = true;
         ++m_result.emptiedValues;
     }
 
     DbfTable& m_table;
     ImportResult& m_result;
-    std::array<QString, kFields> m_names;
     std::array<int, kFields> m_index{};
     std::array<bool, kFields> m_emptied{};
 };
@@ -236,8 +235,8 @@ ImportResult Importer::append(const MemoryImage& image) {
     m_table.last();
     QString reference = kNoRecordKey;
     if (m_table.recordCount() > 0)
-        reference = m_table.value(QStringLiteral("DATE")).toString() +
-                    m_table.value(QStringLiteral("TIME")).toString();
+        reference = m_table.value(MeasurementSchema::name(Field::DATE)).toString() +
+                    m_table.value(MeasurementSchema::name(Field::TIME)).toString();
 
     if (m_hooks.hideViews)
         m_hooks.hideViews();

@@ -4,6 +4,7 @@
 #include "chart/TrendChart.h"
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "db/MeasurementSchema.h"
 #include "db/MeasurementTable.h"
 
 #include <QFileInfo>
@@ -19,8 +20,6 @@ namespace {
         QStringLiteral("Использование: kvarnel-ld5 chart ТАБЛИЦА.dbf --mode N --value {A,F,V,S,TR_F,TR_A} "
                        "[--rms] [--zones КЛАСС] РИСУНОК.{png,svg,pdf} [--size ШxВ]"));
 }
-
-const char* const kModeNames[] = {"Оперативный", "Ждущий", "Наблюдения"};
 
 QSize parseSize(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^(\\d{1,5})[xX×](\\d{1,5})$"));
@@ -81,7 +80,7 @@ int chart(const QStringList& args) {
 
     chart::TrendChart c;
     c.setTitle(QStringLiteral("%1 — %2").arg(QFileInfo(a.positional[0]).completeBaseName(),
-                                             QString::fromUtf8(kModeNames[mode])));
+                                             MeasurementSchema::modeCaption(mode)));
     c.setValueTitle(chart::axisTitle(*quantity, form));
     c.setSeries(chart::buildSeries(table, chart::fieldFor(*quantity, form)));
     if (zones)

@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "core/SettingsIdentity.h"
 #include "db/DbfTable.h"
+#include "db/MeasurementSchema.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,7 +81,8 @@ ChartWindow::ChartWindow(const DbfTable& table, QWidget* parent)
         zones->addWidget(new QLabel(QString::fromLatin1(limitTitles[i]), this));
         zones->addWidget(m_limits[i]);
     }
-    zones->addWidget(new QLabel(QStringLiteral("мм/с"), this));
+    // The zones judge the velocity RMS.
+    zones->addWidget(new QLabel(MeasurementSchema::field(MeasurementSchema::Field::V_SR).unit, this));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(zones);

@@ -18,9 +18,9 @@ struct Choice {
 // What the radio buttons show for a view's columns (set_but).
 Choice read(const std::vector<GridColumn>& columns);
 
-// Switches the pair columns to the choice (set_on): the column coming into view takes the width
-// of the one it replaces. A choice already in force changes nothing. page 1 ("Ждущий") also
-// switches TR_A / TR_A_SR.
+// Switches the pair columns of the page's mode to the choice (set_on): the column coming into
+// view takes the width of the one it replaces. A choice already in force changes nothing. Only
+// page 1 ("Ждущий") has the pair TR_A / TR_A_SR.
 void apply(std::vector<GridColumn>& columns, const Choice& choice, int page);
 
 } // namespace DataFormat

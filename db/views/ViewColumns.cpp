@@ -1,81 +1,73 @@
 #include "db/views/ViewColumns.h"
 
 #include "core/Cp1251.h"
+#include "db/MeasurementSchema.h"
 
 namespace ViewColumns {
 namespace {
 
 using A = ColumnAlignment;
+using MeasurementSchema::Field;
+using MeasurementSchema::FieldDef;
 
-struct Design {
-    const char* field;
-    const char* title; // nullptr: set at start-up
-    int width;
-    A alignment;
-    const QString* format;
-    bool editable;
-};
+A alignmentOf(Field f) {
+    switch (f) {
+    case Field::DATE:
+    case Field::TIME:
+        return A::Center;
+    case Field::COMMENT:
+        return A::Left;
+    default:
+        return A::Right;
+    }
+}
 
-// Widths are the design widths before fitting.
-const Design page1[] = {
-    {"N", "N", 35, A::Right, nullptr, false},
-    {"DATE", "Дата", 63, A::Center, nullptr, false},
-    {"TIME", "Время", 49, A::Center, nullptr, false},
-    {"A", nullptr, 148, A::Right, &NumericVision_s, false},
-    {"A_SR", nullptr, 34, A::Right, &NumericVision_s, true},
-    {"F", nullptr, 106, A::Right, &NumericVision_s, false},
-    {"V", nullptr, 102, A::Right, &NumericVision_s, false},
-    {"V_SR", nullptr, 40, A::Right, &NumericVision_s, true},
-    {"S", nullptr, 101, A::Right, &NumericVision_s, false},
-    {"S_SR", nullptr, 42, A::Right, &NumericVision_s, true},
-    {"COMMENT", "Примечание", 101, A::Left, nullptr, true},
-};
+const QString* formatOf(const FieldDef& d) {
+    if (d.type != 'N' || d.decimals == 0)
+        return nullptr;
+    switch (d.id) {
+    case Field::TR_F:
+    case Field::TR_A:
+    case Field::TR_A_SR:
+        return &NumericVision_avf;
+    default:
+        return &NumericVision_s;
+    }
+}
 
-const Design page2[] = {
-    {"N", "N", 37, A::Right, nullptr, false},
-    {"DATE", "Дата", 69, A::Center, nullptr, false},
-    {"TIME", "Время", 72, A::Center, nullptr, false},
-    {"A", nullptr, 104, A::Right, &NumericVision_s, false},
-    {"A_SR", nullptr, 38, A::Right, &NumericVision_s, true},
-    {"F", nullptr, 59, A::Right, &NumericVision_s, false},
-    {"V", nullptr, 89, A::Right, &NumericVision_s, false},
-    {"V_SR", nullptr, 40, A::Right, &NumericVision_s, true},
-    {"S", nullptr, 113, A::Right, &NumericVision_s, false},
-    {"S_SR", nullptr, 40, A::Right, &NumericVision_s, true},
-    {"TR_F", "Порог f, Гц", 55, A::Right, &NumericVision_avf, false},
-    {"TR_A", "Порог a, м/кв. с", 53, A::Right, &NumericVision_avf, false},
-    {"TR_A_SR", "Порог a, м/кв. с", 42, A::Right, &NumericVision_avf, true},
-    {"COMMENT", "Примечание", 52, A::Left, nullptr, true},
-};
+// The measured values and their partners are titled by the start-up set-up; until then their
+// columns carry the field names.
+bool titledAtStartUp(Field f) {
+    switch (f) {
+    case Field::A:
+    case Field::A_SR:
+    case Field::F:
+    case Field::V:
+    case Field::V_SR:
+    case Field::S:
+    case Field::S_SR:
+        return true;
+    default:
+        return false;
+    }
+}
 
-const Design page3[] = {
-    {"N", "N", 33, A::Right, nullptr, false},
-    {"DATE", "Дата", 81, A::Center, nullptr, false},
-    {"TIME", "Время", 76, A::Center, nullptr, false},
-    {"A", nullptr, 69, A::Right, &NumericVision_s, false},
-    {"A_SR", nullptr, 38, A::Right, &NumericVision_s, true},
-    {"F", nullptr, 69, A::Right, &NumericVision_s, false},
-    {"V", nullptr, 69, A::Right, &NumericVision_s, false},
-    {"V_SR", nullptr, 40, A::Right, &NumericVision_s, true},
-    {"S", nullptr, 112, A::Right, &NumericVision_s, false},
-    {"S_SR", nullptr, 40, A::Right, &NumericVision_s, true},
-    {"T", "Длительность, мин.", 64, A::Right, nullptr, false},
-    {"DT", "Интервал, с", 66, A::Right, nullptr, false},
-    {"COMMENT", "Примечание", 64, A::Left, nullptr, true},
-};
+} // namespace
 
-template <std::size_t N> std::vector<GridColumn> build(const Design (&designs)[N]) {
+std::vector<GridColumn> designColumns(int page) {
     std::vector<GridColumn> columns;
-    for (const Design& d : designs) {
-        const QString field = QString::fromLatin1(d.field);
-        GridColumn c(field, d.title ? QString::fromUtf8(d.title) : field, d.width, d.alignment);
+    for (const MeasurementSchema::ModeColumn& mc : MeasurementSchema::modeColumns(page)) {
+        const FieldDef& d = MeasurementSchema::field(mc.field);
+        GridColumn c(d.name, titledAtStartUp(d.id) ? d.name : d.texts.gridTitle, mc.viewWidth,
+                     alignmentOf(d.id));
         c.titleAlignment = A::Center;
-        c.readOnly = !d.editable;
+        // The partner shown in place of its first member can be edited, like the note.
+        c.readOnly = !(d.second || d.id == Field::COMMENT);
         c.visible = true;
-        if (d.format)
-            c.displayFormat = *d.format;
-        if (field == QLatin1String("COMMENT")) {
-            c.maxLength = kCommentLength;
+        if (const QString* format = formatOf(d))
+            c.displayFormat = *format;
+        if (d.id == Field::COMMENT) {
+            c.maxLength = d.length;
             c.acceptChar = [](QChar ch) { return cp1251::canEncode(ch); };
         }
         columns.push_back(std::move(c));
@@ -83,61 +75,19 @@ template <std::size_t N> std::vector<GridColumn> build(const Design (&designs)[N
     return columns;
 }
 
-void setTitle(std::vector<GridColumn>& columns, const char* field, const QString& title) {
-    const int i = find(columns, QString::fromLatin1(field));
-    if (i >= 0)
-        columns[std::size_t(i)].title = title;
-}
-
-void hide(std::vector<GridColumn>& columns, const char* field) {
-    const int i = find(columns, QString::fromLatin1(field));
-    if (i >= 0)
-        columns[std::size_t(i)].visible = false;
-}
-
-} // namespace
-
 QString pageCaption(int page) {
-    switch (page) {
-    case 0:
-        return QStringLiteral("Оперативный");
-    case 1:
-        return QStringLiteral("Ждущий");
-    case 2:
-        return QStringLiteral("Наблюдения");
-    }
-    return {};
-}
-
-std::vector<GridColumn> designColumns(int page) {
-    switch (page) {
-    case 0:
-        return build(page1);
-    case 1:
-        return build(page2);
-    case 2:
-        return build(page3);
-    }
-    return {};
+    return MeasurementSchema::modeCaption(page);
 }
 
 void setUpColumns(std::vector<GridColumn>& columns, int page) {
-    const QString a = QStringLiteral("Виброускорение\ra, м/кв.с");
-    const QString f = QStringLiteral("Частота\rf, Гц");
-    const QString v = QStringLiteral("Виброскорость\rV, мм/с");
-    const QString s = QStringLiteral("Виброперемещение\rS, мм");
-    setTitle(columns, "A", a);
-    setTitle(columns, "F", f);
-    setTitle(columns, "V", v);
-    setTitle(columns, "S", s);
-    setTitle(columns, "A_SR", a);
-    setTitle(columns, "V_SR", v);
-    setTitle(columns, "S_SR", s);
-    hide(columns, "A_SR");
-    hide(columns, "V_SR");
-    hide(columns, "S_SR");
-    if (page == 1)
-        hide(columns, "TR_A_SR");
+    for (const MeasurementSchema::FieldDef& d : MeasurementSchema::fields())
+        if (titledAtStartUp(d.id))
+            if (const int i = find(columns, d.name); i >= 0)
+                columns[std::size_t(i)].title = d.texts.gridTitle;
+    for (const MeasurementSchema::ModeColumn& mc : MeasurementSchema::modeColumns(page))
+        if (MeasurementSchema::field(mc.field).second)
+            if (const int i = find(columns, MeasurementSchema::name(mc.field)); i >= 0)
+                columns[std::size_t(i)].visible = false;
 }
 
 std::vector<GridColumn> startUpColumns(int page) {

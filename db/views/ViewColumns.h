@@ -5,8 +5,8 @@
 #include <QString>
 #include <vector>
 
-// The three mode views and their columns. Page 0 "Оперативный" (mode 0), page 1 "Ждущий"
-// (mode 1), page 2 "Наблюдения" (mode 2).
+// The three mode views and their columns, as the measurement schema gives them: page 0
+// "Оперативный" (mode 0), page 1 "Ждущий" (mode 1), page 2 "Наблюдения" (mode 2).
 namespace ViewColumns {
 
 constexpr int kPageCount = 3;
@@ -14,9 +14,6 @@ constexpr int kPageCount = 3;
 // Display patterns of the numeric columns.
 inline const QString NumericVision_s = QStringLiteral("00.000");
 inline const QString NumericVision_avf = QStringLiteral("000.0");
-
-// The note holds at most this many characters (the width of the COMMENT field).
-constexpr int kCommentLength = 50;
 
 QString pageCaption(int page);
 

@@ -3,45 +3,29 @@
 #include "core/Cp1251.h"
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "db/MeasurementSchema.h"
 #include "output/xls/TvteExcelWriter.h"
 #include "output/xls/TvteXLSWorkbook.h"
 
 #include <QFileInfo>
 
-#include <array>
 #include <vector>
 
 namespace excel_export {
 namespace {
 
 struct Column {
-    const char16_t* header;
-    const char* field;
+    QString header;
+    QString field;
     bool number;
 };
 
-constexpr std::array<Column, 7> commonColumns = {{
-    {u"N", "N", true},
-    {u"Дата", "DATE", false},
-    {u"Время", "TIME", false},
-    {u"Виброускорение a, м/кв.с", "A", true},
-    {u"Частота f, Гц", "F", true},
-    {u"Виброскорость V, мм/с", "V", true},
-    {u"Виброперемещение S, мм", "S", true},
-}};
-
-constexpr Column commentColumn = {u"Примечание", "COMMENT", false};
-
 std::vector<Column> columnsOf(int mode) {
-    std::vector<Column> columns(commonColumns.begin(), commonColumns.end());
-    if (mode == 1) {
-        columns.push_back({u"Порог f, Гц", "TR_F", true});
-        columns.push_back({u"Порог a, м/кв. с", "TR_A", true});
-    } else if (mode == 2) {
-        columns.push_back({u"Длительность, мин.", "T", true});
-        columns.push_back({u"Интервал, с", "DT", true});
+    std::vector<Column> columns;
+    for (MeasurementSchema::Field f : MeasurementSchema::columns(MeasurementSchema::Place::Excel, mode)) {
+        const MeasurementSchema::FieldDef& d = MeasurementSchema::field(f);
+        columns.push_back({d.texts.excelHeader, d.name, d.type == 'N'});
     }
-    columns.push_back(commentColumn);
     return columns;
 }
 
@@ -64,13 +48,13 @@ void fillWorkbook(TvteXLSWorkbook& workbook, const DbfTable& table, int mode, co
     const std::vector<Column> columns = columnsOf(mode);
     std::vector<int> fields;
     for (const Column& c : columns) {
-        const int f = table.fieldIndex(QString::fromLatin1(c.field));
+        const int f = table.fieldIndex(c.field);
         if (f < 0)
-            throw KvError(QStringLiteral("В таблице нет поля %1.").arg(QString::fromLatin1(c.field)));
+            throw KvError(QStringLiteral("В таблице нет поля %1.").arg(c.field));
         fields.push_back(f);
     }
     for (std::size_t c = 0; c < columns.size(); ++c)
-        sheet.Cells(int(c), 0).setValue(QString::fromUtf16(columns[c].header));
+        sheet.Cells(int(c), 0).setValue(columns[c].header);
     const int n = table.recordCount();
     for (int row = 1; row <= n; ++row) {
         const int recNo = table.recNoAt(row - 1);

@@ -1,8 +1,11 @@
 #include "output/modereports/ReportTemplates.h"
 
 #include "core/Error.h"
+#include "db/MeasurementSchema.h"
 
 #include <QStringList>
+
+#include <cmath>
 
 namespace reports {
 namespace {
@@ -22,6 +25,8 @@ constexpr double dataHeight = 5.5;
 constexpr double footerHeight = 5.5;
 // The page line ends on the right margin, 290.0 mm from the paper's left edge.
 constexpr double pageLineRight = 290.0;
+// The table begins on the left margin.
+constexpr double pageLeft = 6.9;
 
 FontStyle arial(double size, bool bold) {
     FontStyle f;
@@ -110,43 +115,67 @@ ReportTemplate build(const QString& name, const QString& modeTitle, const std::v
     return t;
 }
 
-// The columns every template begins with; `a` and `f` differ between the templates.
-std::vector<Column> commonColumns(DisplayFormat a, DisplayFormat f) {
-    return {
-        {6.9, 16.9, QStringLiteral("N"), QStringLiteral("N"), text()},
-        {23.8, 24.4, QStringLiteral("Дата"), QStringLiteral("DATE"), text()},
-        {48.2, 20.0, QStringLiteral("Время"), QStringLiteral("TIME"), text()},
-        {68.2, 25.2, QStringLiteral("a, м/кв.с"), QStringLiteral("A"), a},
-        {93.4, 22.2, QStringLiteral("f, Гц"), QStringLiteral("F"), f},
-        {115.6, 23.3, QStringLiteral("V, мм/с"), QStringLiteral("V"), picture("00.000")},
-        {138.9, 22.2, QStringLiteral("S, мм"), QStringLiteral("S"), picture("00.000")},
-    };
+using MeasurementSchema::Field;
+
+DisplayFormat formatOf(Field f, int mode) {
+    switch (f) {
+    case Field::A:
+        return mode == 2 ? DisplayFormat::fixed(3) : picture("00.000");
+    case Field::F:
+        return mode == 2 ? picture("00.000") : picture("000.000");
+    case Field::V:
+    case Field::S:
+        return picture("00.000");
+    case Field::TR_F:
+    case Field::TR_A:
+        return picture("000.0");
+    default:
+        return text();
+    }
+}
+
+// The headings of the mode's own columns run long and print smaller.
+double headingSizeOf(Field f) {
+    switch (f) {
+    case Field::TR_F:
+    case Field::TR_A:
+    case Field::T:
+    case Field::DT:
+        return 10;
+    default:
+        return 12;
+    }
+}
+
+// The printed columns of a mode side by side from the left margin, in the order of its view.
+std::vector<Column> columnsOf(int mode) {
+    std::vector<Column> columns;
+    double left = pageLeft;
+    for (const MeasurementSchema::ModeColumn& mc : MeasurementSchema::modeColumns(mode)) {
+        if (!MeasurementSchema::shownIn(mc.field, MeasurementSchema::Place::Report))
+            continue;
+        const MeasurementSchema::FieldDef& d = MeasurementSchema::field(mc.field);
+        // Positions are whole tenths of a millimetre; the sum of the widths is rounded back to them.
+        const double at = std::round(left * 10) / 10;
+        columns.push_back(
+            {at, mc.reportWidth, d.texts.reportHeading, d.name, formatOf(d.id, mode), headingSizeOf(d.id)});
+        left = at + mc.reportWidth;
+    }
+    return columns;
 }
 
 } // namespace
 
 ReportTemplate frReport1() {
-    auto columns = commonColumns(picture("00.000"), picture("000.000"));
-    columns.push_back({161.1, 128.6, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
-    return build(QStringLiteral("frReport1"), QStringLiteral("Оперативный режим"), columns);
+    return build(QStringLiteral("frReport1"), QStringLiteral("Оперативный режим"), columnsOf(0));
 }
 
 ReportTemplate frReport2() {
-    auto columns = commonColumns(picture("00.000"), picture("000.000"));
-    columns.push_back(
-        {161.1, 26.6, QStringLiteral("Порог\nf, Гц"), QStringLiteral("TR_F"), picture("000.0"), 10});
-    columns.push_back(
-        {187.7, 26.6, QStringLiteral("Порог\na, м/кв.с"), QStringLiteral("TR_A"), picture("000.0"), 10});
-    columns.push_back({214.3, 75.4, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
-    return build(QStringLiteral("frReport2"), QStringLiteral("Ждущий режим"), columns);
+    return build(QStringLiteral("frReport2"), QStringLiteral("Ждущий режим"), columnsOf(1));
 }
 
 ReportTemplate frReport3() {
-    auto columns = commonColumns(DisplayFormat::fixed(3), picture("00.000"));
-    columns.push_back({161.1, 33.0, QStringLiteral("Длительность, мин"), QStringLiteral("T"), text(), 10});
-    columns.push_back({194.1, 26.6, QStringLiteral("Интервал, с"), QStringLiteral("DT"), text(), 10});
-    columns.push_back({220.7, 69.0, QStringLiteral("Примечание"), QStringLiteral("COMMENT"), text()});
-    return build(QStringLiteral("frReport3"), QStringLiteral("Режим наблюдения"), columns);
+    return build(QStringLiteral("frReport3"), QStringLiteral("Режим наблюдения"), columnsOf(2));
 }
 
 ReportTemplate templateForMode(int mode) {
