@@ -13,11 +13,11 @@ DownloadLink::DownloadLink(std::unique_ptr<LinkTimer> answerTimer)
     driver.setInBufSize(4096);
     driver.setOutBufSize(4096);
     driver.OnReceiveData = [this](TCommPortDriver*, const char* data, uint32_t size) {
-        m_protocol.receive(data, size);
+        report(m_protocol.receive(data, size));
     };
-    driver.OnLineError = [this](TCommPortDriver*) { m_protocol.lineLost(); };
-    driver.OnPollTick = [this](TCommPortDriver*) { m_protocol.watchLine(); };
-    m_answerTimer->onTimeout = [this] { m_protocol.answerTimeout(); };
+    driver.OnLineError = [this](TCommPortDriver*) { report(m_protocol.lineLost()); };
+    driver.OnPollTick = [this](TCommPortDriver*) { report(m_protocol.watchLine()); };
+    m_answerTimer->onTimeout = [this] { report(m_protocol.answerTimeout()); };
 }
 
 DownloadLink::~DownloadLink() {

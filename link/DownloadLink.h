@@ -10,7 +10,8 @@
 #include <memory>
 
 // The download wired to a real port: the driver set up as the download dialog stores it, the
-// answer timer and the protocol. The dialog and the command line add the view.
+// answer timer and the protocol. The dialog and the command line add the view: report() shows
+// what each step of the protocol returned.
 class DownloadLink : public DownloadHost {
 public:
     // answerTimer: the 3000 ms answer timer; null takes a single-shot system timer.
@@ -47,6 +48,8 @@ public:
 protected:
     // Starts a fresh download.
     void startDownload();
+    // What one step of the protocol returned, in order; called after the step is through.
+    virtual void report(const DownloadProtocol::Events& events) = 0;
 
 private:
     std::unique_ptr<LinkTimer> m_answerTimer;

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 namespace {
 
@@ -42,16 +44,6 @@ const QString& DownloadProtocol::portCom2() {
     return name;
 }
 
-QString DownloadProtocol::captionFor(int percent) {
-    return QString::number(percent) + QStringLiteral("% - Прием данных");
-}
-
-const QString& DownloadProtocol::lineLostText() {
-    static const QString text =
-        QStringLiteral("Связь с прибором прервана. Данные не приняты, ничего не изменено.");
-    return text;
-}
-
 uint8_t DownloadProtocol::at(int i) const {
     return (i >= 0 && i < BufferSize) ? static_cast<uint8_t>(m_buffer[i]) : 0;
 }
@@ -70,6 +62,10 @@ QString DownloadProtocol::date_text(int p) const {
            QLatin1Char('.') + twoDigits(decode_pair(p));
 }
 
+DownloadProtocol::Events DownloadProtocol::take() {
+    return std::exchange(m_events, {});
+}
+
 void DownloadProtocol::start() {
     m_ports = m_host.portsToTry();
     if (m_ports.isEmpty())
@@ -80,28 +76,19 @@ void DownloadProtocol::start() {
     m_receivedCount = 0;
     m_progress = 0;
     m_recordCountShown = false;
-    m_inMessage = false;
-    m_damage.clear();
+    m_events.clear();
     m_state = State::Running;
-    m_host.showProgress(0);
-    m_host.showInstrument(QString(), QString());
-    m_host.showRecordCount(QString());
-    m_host.showStatus(QStringLiteral("Ожидание готовности прибора ..."));
-    m_caption = captionFor(m_progress);
-    m_host.showCaption(m_caption);
     tryPort(0);
 }
 
-// A port that does not open is left at once; the timer still moves on, so that the message of
-// the last port comes from the timer and not from inside start(), when the view is being shown.
+// A port that does not open is left at once; the timer still moves on, so that the end on the
+// last port comes from the timer and not from inside start(), when the view is being shown.
 void DownloadProtocol::tryPort(int index) {
     m_portIndex = index;
     m_host.setPortName(m_ports[index]);
     m_openFailed = !m_host.openPort();
     if (m_openFailed) {
-        const QString reason = m_host.openFailureReason();
-        m_tried.append(m_host.portLabel() + QStringLiteral(": ") +
-                       (reason.isEmpty() ? QStringLiteral("порт не открыт") : reason));
+        m_tried.append({m_host.portLabel(), false, m_host.openFailureReason()});
         startTimer(0);
         return;
     }
@@ -116,8 +103,6 @@ void DownloadProtocol::sendIdentify() {
 
 void DownloadProtocol::startTimer(int ms) {
     m_timerRunning = true;
-    m_timerStart = m_clock();
-    m_timerMs = ms;
     m_host.startAnswerTimer(ms);
 }
 
@@ -126,21 +111,17 @@ void DownloadProtocol::stopTimer() {
     m_host.stopAnswerTimer();
 }
 
-void DownloadProtocol::receive(const char* data, uint32_t size) {
-    // Chunks that arrive while a rejection is on screen belong to a download that is ending.
-    if (m_state != State::Running || m_inMessage || size == 0)
-        return;
-    // The driver's buffer may be refilled by a nested tick; work on our own copy.
-    const QByteArray chunk(data, static_cast<qsizetype>(size));
+DownloadProtocol::Events DownloadProtocol::receive(const char* data, uint32_t size) {
+    if (m_state != State::Running || size == 0)
+        return {};
     if (m_phase == Phase::F)
         m_lastCharacterAt = m_clock();
     const int room = std::max(0, BufferSize - m_receivedCount);
-    const int stored = std::min<int>(room, chunk.size());
-    if (stored > 0)
-        std::copy_n(chunk.constData(), stored, m_buffer.data() + m_receivedCount);
+    const int stored = static_cast<int>(std::min<uint32_t>(static_cast<uint32_t>(room), size));
+    std::copy_n(data, stored, m_buffer.data() + m_receivedCount);
 
-    for (char c : chunk) {
-        const auto byte = static_cast<uint8_t>(c);
+    for (uint32_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<uint8_t>(data[i]);
         if (byte == EndMarker) {
             m_endMarkerSeen = true;
         } else if (byte == StartMarker) {
@@ -149,36 +130,38 @@ void DownloadProtocol::receive(const char* data, uint32_t size) {
             stopTimer();
             m_receivedCount = 0;
             sendIdentify();
-            return;
+            return take();
         }
     }
-    m_receivedCount += chunk.size();
+    // Saturates: anything past the buffer is damage however much it is.
+    m_receivedCount =
+        static_cast<int>(std::min<int64_t>(int64_t(m_receivedCount) + size, std::numeric_limits<int>::max()));
 
     if (m_receivedCount > BufferSize && !m_endMarkerSeen) {
-        damaged(QStringLiteral("принято более %1 знаков без маркера конца").arg(BufferSize));
-        return;
+        damaged(Damage::Overlong);
+        return take();
     }
 
     if (m_phase == Phase::V && m_receivedCount >= 9) {
         checkIdentification();
         if (m_state != State::Running)
-            return;
+            return take();
     }
     if (m_phase == Phase::F) {
         m_progress =
             std::min(100, static_cast<int>(static_cast<int64_t>(m_receivedCount) * 100 / FullDumpLength));
-        m_host.showProgress(m_progress);
-        m_caption = captionFor(m_progress);
-        m_host.showCaption(m_caption);
+        m_events.push_back(Progress{Progress::Step::Dump, m_progress});
+    } else {
+        m_events.push_back(Progress{Progress::Step::Identification, m_progress});
     }
-    m_host.showTitle(m_caption);
     if (!m_recordCountShown && m_phase == Phase::F && m_receivedCount > 700) {
         m_recordCountShown = true;
         // Characters 629 to 632 carry the 16-bit count, low byte first.
-        m_host.showRecordCount(QString::number(decode_pair(629) + decode_pair(631) * 256));
+        m_events.push_back(RecordCount{decode_pair(629) + decode_pair(631) * 256});
     }
     if (m_endMarkerSeen)
         finish();
+    return take();
 }
 
 void DownloadProtocol::checkIdentification() {
@@ -187,34 +170,21 @@ void DownloadProtocol::checkIdentification() {
     m_instrumentVersion = static_cast<uint8_t>(at(n - 7) - 0x30);
     m_firmwareDate = date_text(n - 6);
 
-    DownloadHost::Message rejection;
-    QString text;
-    if (m_instrumentType != 7 || m_instrumentVersion != 1) {
-        rejection = DownloadHost::Message::WrongInstrument;
-        text = QStringLiteral("Вы подключили не тот прибор !");
-    } else if (m_firmwareDate != acceptedDate) {
-        rejection = DownloadHost::Message::UnknownVersion;
-        text = QStringLiteral("Неизвестная или новая версия прибора !");
-    } else {
-        m_host.showInstrument(QStringLiteral("Кварнел-ЛД5"), m_firmwareDate);
+    const bool otherInstrument = m_instrumentType != 7 || m_instrumentVersion != 1;
+    if (!otherInstrument && m_firmwareDate == acceptedDate) {
+        m_events.push_back(Identified{m_instrumentType, m_instrumentVersion, m_firmwareDate});
         m_endMarkerSeen = false;
         m_phase = Phase::F;
-        m_host.showStatus(QStringLiteral("Идет прием информации ..."));
         m_host.writeByte(RequestMemory);
         m_receivedCount = 0;
         m_lastCharacterAt = m_clock();
         return;
     }
-    // The answer timer must not move to the second port while the box is open.
-    stopTimer();
-    m_inMessage = true;
-    m_host.showMessage(rejection, text);
-    m_inMessage = false;
-    if (m_state != State::Running) // cancelled while the box was open
-        return;
+    // The port closes before the rejection is shown: nothing the instrument still sends can
+    // reach a download that is over.
     m_host.closePort();
     m_endMarkerSeen = false;
-    endCancel();
+    fail(otherInstrument ? Failure::WrongInstrument : Failure::UnknownVersion);
 }
 
 void DownloadProtocol::finish() {
@@ -225,21 +195,21 @@ void DownloadProtocol::finish() {
     const int end = find_byte(EndMarker);
     // Characters beyond the count are left over from an earlier download; they never count.
     if (end >= stored) {
-        damaged(QStringLiteral("маркер конца не сохранился в буфере приема"));
+        damaged(Damage::EndMarkerLost);
         return;
     }
     const int start = find_byte(StartMarker);
     if (start > end) {
-        damaged(QStringLiteral("нет маркера начала перед маркером конца"));
+        damaged(Damage::NoStartMarker);
         return;
     }
     const int characters = end - start - 1;
     if (characters % 2 != 0) {
-        damaged(QStringLiteral("нечетное число знаков между маркерами"));
+        damaged(Damage::OddCount);
         return;
     }
     if (characters / 2 > image::kImageSize) {
-        damaged(QStringLiteral("образ памяти длиннее %1 байт").arg(image::kImageSize));
+        damaged(Damage::ImageTooLong);
         return;
     }
     QByteArray image(characters / 2, '\0');
@@ -247,100 +217,76 @@ void DownloadProtocol::finish() {
         image[k] = static_cast<char>(decode_pair(i));
     m_image = image;
     m_state = State::EndedOk;
-    m_host.finished(true);
+    m_events.push_back(Finished{m_image});
 }
 
-void DownloadProtocol::damaged(const QString& reason) {
+void DownloadProtocol::fail(Failure reason, Damage damage) {
+    stopTimer();
+    m_state = State::EndedCancel;
+    m_events.push_back(Failed{reason, damage, m_tried});
+}
+
+void DownloadProtocol::damaged(Damage damage) {
     m_host.closePort();
-    stopTimer();
     m_endMarkerSeen = false;
-    m_damage = reason;
-    m_state = State::EndedCancel;
-    m_inMessage = true;
-    m_host.showMessage(DownloadHost::Message::Damaged,
-                       QStringLiteral("Данные приняты с искажениями (%1). Ничего не изменено.").arg(reason));
-    m_inMessage = false;
-    m_host.finished(false);
+    fail(Failure::Damaged, damage);
 }
 
-void DownloadProtocol::endCancel() {
-    stopTimer();
-    m_state = State::EndedCancel;
-    m_host.finished(false);
-}
-
-void DownloadProtocol::answerTimeout() {
-    if (m_state != State::Running || m_inMessage)
-        return;
+DownloadProtocol::Events DownloadProtocol::answerTimeout() {
+    if (m_state != State::Running)
+        return {};
     stopTimer();
     m_endMarkerSeen = false;
     m_receivedCount = 0;
     if (!m_openFailed)
-        m_tried.append(m_host.portLabel() + QStringLiteral(": нет ответа"));
+        m_tried.append({m_host.portLabel(), true, QString()});
     m_host.closePort();
     m_progress = 0;
-    m_host.showProgress(0);
-    if (m_portIndex + 1 < m_ports.size()) {
+    m_events.push_back(Progress{Progress::Step::Reset, 0});
+    if (m_portIndex + 1 < m_ports.size())
         tryPort(m_portIndex + 1);
-        return;
-    }
-    notFound();
+    else
+        notFound();
+    return take();
 }
 
 void DownloadProtocol::notFound() {
     m_host.setPortName(m_ports.first());
-    QString text =
-        QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
-    for (const QString& line : m_tried)
-        text += QLatin1Char('\n') + line;
-    m_state = State::EndedCancel;
-    m_inMessage = true;
-    m_host.showMessage(DownloadHost::Message::NotFound, text);
-    m_inMessage = false;
-    m_host.finished(false);
+    fail(Failure::NotFound);
 }
 
-void DownloadProtocol::cancel() {
+DownloadProtocol::Events DownloadProtocol::cancel() {
     m_endMarkerSeen = false;
     m_receivedCount = 0;
     m_progress = 0;
-    m_host.showProgress(0);
+    m_events.push_back(Progress{Progress::Step::Reset, 0});
     m_host.closePort();
     stopTimer();
-    const bool wasRunning = m_state == State::Running;
-    m_state = State::EndedCancel;
-    if (wasRunning)
-        m_host.finished(false);
+    if (m_state == State::Running)
+        fail(Failure::Cancelled);
+    else
+        m_state = State::EndedCancel;
+    return take();
 }
 
 void DownloadProtocol::close() {
     stopTimer();
 }
 
-void DownloadProtocol::lineLost() {
-    if (m_state != State::Running || m_inMessage)
-        return;
+DownloadProtocol::Events DownloadProtocol::lineLost() {
+    if (m_state != State::Running)
+        return {};
     m_host.closePort();
-    stopTimer();
     m_endMarkerSeen = false;
     m_receivedCount = 0;
     m_progress = 0;
-    m_host.showProgress(0);
-    m_state = State::EndedCancel;
-    m_inMessage = true;
-    m_host.showMessage(DownloadHost::Message::LineLost, lineLostText());
-    m_inMessage = false;
-    m_host.finished(false);
+    m_events.push_back(Progress{Progress::Step::Reset, 0});
+    fail(Failure::LineLost);
+    return take();
 }
 
-void DownloadProtocol::watchLine() {
-    if (m_state == State::Running && !m_inMessage && m_phase == Phase::F &&
-        m_clock() - m_lastCharacterAt >= SilenceLimitMs)
-        lineLost();
-}
-
-void DownloadProtocol::poll() {
-    if (m_timerRunning && m_clock() - m_timerStart >= m_timerMs)
-        answerTimeout();
-    watchLine();
+DownloadProtocol::Events DownloadProtocol::watchLine() {
+    if (m_state == State::Running && m_phase == Phase::F && m_clock() - m_lastCharacterAt >= SilenceLimitMs)
+        return lineLost();
+    return {};
 }

@@ -3,29 +3,25 @@
 #include "core/ImageSize.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <variant>
+#include <vector>
 
-// What the download needs from the port, the answer timer and the view. The dialog and the
-// command line each give one; the tests give a recorder.
+// What the download needs of the port and of the answer timer. DownloadLink gives the real ones
+// to the dialog and the command line; the tests give a recorder.
 class DownloadHost {
 public:
-    enum class Message {
-        WrongInstrument, // "Вы подключили не тот прибор !", caption "Error"
-        UnknownVersion,  // "Неизвестная или новая версия прибора !", caption "Error"
-        NotFound,        // "Прибор не обнаружен! ...", caption "Ошибка"
-        Damaged,         // the transfer was damaged, caption "Ошибка"
-        LineLost,        // the port failed or fell silent during the dump, caption "Ошибка"
-    };
     virtual ~DownloadHost() = default;
 
     virtual QString portName() const = 0;
     virtual void setPortName(const QString& name) = 0;
     virtual bool openPort() = 0;
-    // Why the last openPort() failed, in the words of the "Прибор не обнаружен!" message.
+    // Why the last openPort() failed, in words the user reads; empty when unknown.
     virtual QString openFailureReason() const { return {}; }
     // The port being tried as the user knows it, e.g. "\\.\COM1 (/dev/ttyS0)".
     virtual QString portLabel() const { return portName(); }
@@ -34,24 +30,15 @@ public:
     virtual QStringList portsToTry() const;
     virtual void closePort() = 0;
     virtual bool writeByte(uint8_t value) = 0;
-    // The 3000 ms answer timer; its expiry is DownloadProtocol::answerTimeout().
+    // The answer timer keeps the answer time alone; its expiry is DownloadProtocol::answerTimeout().
     virtual void startAnswerTimer(int ms) = 0;
     virtual void stopAnswerTimer() = 0;
-
-    virtual void showProgress(int percent) = 0;
-    virtual void showCaption(const QString& caption) = 0; // the dialog's caption
-    virtual void showTitle(const QString& title) = 0;     // the application title
-    virtual void showStatus(const QString& status) = 0;   // the line above the progress
-    virtual void showInstrument(const QString& type, const QString& version) = 0; // firmware date as version
-    virtual void showRecordCount(const QString& count) = 0;
-    // A modal message; may run a nested loop that delivers more chunks.
-    virtual void showMessage(Message kind, const QString& text) = 0;
-    // The end of the download: ok with the decoded image, or Cancel.
-    virtual void finished(bool ok) = 0;
 };
 
-// The download of the instrument's memory, without a window: it takes received chunks and the
-// expiry of the answer timer, and tells its host what to send and to show and when it ends.
+// The download of the instrument's memory, without a window: it takes received chunks, the
+// expiry of the answer timer and the user's cancel, tells its host what to send, and returns
+// what happened. Its caller shows that once the step is through, so that no message box (and no
+// nested loop of one) ever runs inside the protocol.
 class DownloadProtocol {
 public:
     enum class Phase : char { V = 'V', F = 'F' };
@@ -67,28 +54,68 @@ public:
     static constexpr uint8_t EndMarker = 0x50;
     static constexpr uint8_t Restart = 0xEB;
 
-    // clock: milliseconds of a monotonic clock; read when the answer timer starts, when the dump
-    // starts or a chunk of it arrives, and by poll() and watchLine().
+    // A chunk was taken, or what was received is dropped.
+    struct Progress {
+        enum class Step {
+            Identification, // a chunk of the identification answer: the share stays as it was
+            Dump,           // a chunk of the dump: the share is counted anew
+            Reset,          // nothing received any more: a new port, a cancel, a lost line
+        };
+        Step step;
+        int percent; // the share of the full dump received, 0 … 100
+    };
+    // The accepted instrument answered; the dump is requested.
+    struct Identified {
+        uint8_t type;
+        uint8_t version;
+        QString firmwareDate;
+    };
+    // The record count of the image, once enough of the dump is in; reported once a download.
+    struct RecordCount {
+        int count;
+    };
+    enum class Failure { Cancelled, NotFound, WrongInstrument, UnknownVersion, Damaged, LineLost };
+    enum class Damage { None, Overlong, EndMarkerLost, NoStartMarker, OddCount, ImageTooLong };
+    // A port that gave nothing: it did not open (openFailure says why, when the host knows), or
+    // it opened and nothing answered in time.
+    struct PortTried {
+        QString label;
+        bool opened;
+        QString openFailure;
+    };
+    // The download ended with Cancel; the port is closed and the image unchanged.
+    struct Failed {
+        Failure reason;
+        Damage damage = Damage::None; // what was wrong with the transfer, when reason is Damaged
+        QList<PortTried> ports;       // every port that gave nothing, in the order tried
+    };
+    // The download ended OK; the port is closed.
+    struct Finished {
+        QByteArray image; // at most 8192 bytes
+    };
+    using Event = std::variant<Progress, Identified, RecordCount, Failed, Finished>;
+    // In the order they happened; a Failed or Finished comes last.
+    using Events = std::vector<Event>;
+
+    // clock: milliseconds of a monotonic clock for the silence limit of the dump; read when the
+    // dump is requested, when a chunk of it arrives and by watchLine().
     explicit DownloadProtocol(DownloadHost& host, std::function<int64_t()> clock = {});
 
     // A fresh download on the first of the host's ports.
     void start();
     // A chunk of characters the port received.
-    void receive(const char* data, uint32_t size);
+    Events receive(const char* data, uint32_t size);
     // The answer timer expired: try the next port, or give up naming every port tried.
-    void answerTimeout();
-    // The user's "Отмена".
-    void cancel();
+    Events answerTimeout();
+    // The user cancels (the dialog's button, Escape).
+    Events cancel();
     // The view closes: stops the answer timer.
     void close();
-    // The port failed while open (read or status error, hang-up, device removed): the
-    // download ends with Cancel and the lost-line message.
-    void lineLost();
+    // The port failed while open (read or status error, hang-up, device removed).
+    Events lineLost();
     // Ends the download as lineLost() does when the dump has started and no character has come
     // for SilenceLimitMs. The host calls it often (the port's polling tick is enough).
-    void watchLine();
-    // Runs answerTimeout() when the clock says the answer time is up, then watchLine().
-    void poll();
+    Events watchLine();
 
     State state() const { return m_state; }
     Phase phase() const { return m_phase; }
@@ -101,8 +128,6 @@ public:
     const QString& firmwareDate() const { return m_firmwareDate; }
     // The decoded image of the last download that ended OK (at most 8192 bytes).
     const QByteArray& image() const { return m_image; }
-    // Why the last download ended with Cancel (empty for "Отмена" and a rejected identification).
-    const QString& damageReason() const { return m_damage; }
 
     int find_byte(uint8_t value) const;
     uint8_t decode_pair(int i) const;
@@ -110,8 +135,6 @@ public:
 
     static const QString& portCom1();
     static const QString& portCom2();
-    static QString captionFor(int percent);
-    static const QString& lineLostText();
 
 private:
     void sendIdentify();
@@ -121,8 +144,9 @@ private:
     void stopTimer();
     void checkIdentification();
     void finish();
-    void endCancel();
-    void damaged(const QString& reason);
+    void fail(Failure reason, Damage damage = Damage::None);
+    void damaged(Damage damage);
+    Events take();
     uint8_t at(int i) const;
 
     DownloadHost& m_host;
@@ -133,20 +157,16 @@ private:
     bool m_endMarkerSeen = false;
     State m_state = State::Idle;
     bool m_timerRunning = false;
-    int64_t m_timerStart = 0;
-    int m_timerMs = AnswerTimeoutMs;
     QStringList m_ports;
     int m_portIndex = 0;
     bool m_openFailed = false; // the answer timer runs only to move on from a port that did not open
-    QStringList m_tried;       // one line per port that gave nothing: its name and why
+    QList<PortTried> m_tried;
     int m_progress = 0;
     bool m_recordCountShown = false;
     int64_t m_lastCharacterAt = 0;
-    bool m_inMessage = false;
     uint8_t m_instrumentType = 0;
     uint8_t m_instrumentVersion = 0;
     QString m_firmwareDate;
     QByteArray m_image;
-    QString m_damage;
-    QString m_caption;
+    Events m_events; // of the step under way
 };

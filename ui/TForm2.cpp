@@ -1,6 +1,7 @@
 #include "ui/TForm2.h"
 
 #include "core/FileLayer.h"
+#include "link/DownloadTexts.h"
 #include "ui/PortDialog.h"
 
 #include <QApplication>
@@ -109,25 +110,31 @@ void TForm2::FormShow() {
     m_savedTitle = m_getTitle ? m_getTitle() : QString();
     CheckBox1->setChecked(false);
     PortText->setText(portChoiceText(portChoice()));
+    ProgressBar1->setValue(0);
+    StaticText7->clear();
+    StaticText5->clear();
+    StaticText1->clear();
+    setStatus(downloadtext::waiting());
+    setWindowTitle(downloadtext::caption(ProgressBar1->value()));
     startDownload();
 }
 
 void TForm2::CommPortDriver1ReceiveData(TCommPortDriver*, const char* data, uint32_t size) {
-    protocol().receive(data, size);
+    report(protocol().receive(data, size));
 }
 
 void TForm2::Timer1Timer() {
-    protocol().answerTimeout();
+    report(protocol().answerTimeout());
 }
 
 void TForm2::Button1Click() {
-    protocol().cancel();
+    report(protocol().cancel());
 }
 
 void TForm2::reject() {
     // Escape or a close request is "Отмена": the port must not stay open behind a closed dialog.
     if (protocol().state() == DownloadProtocol::State::Running)
-        protocol().cancel();
+        report(protocol().cancel());
     else
         QDialog::reject();
 }
@@ -148,60 +155,74 @@ void TForm2::FormClose() {
     CommPortDriver1.ClosePort();
 }
 
-void TForm2::showProgress(int percent) {
-    ProgressBar1->setValue(percent);
+void TForm2::report(const DownloadProtocol::Events& events) {
+    for (const DownloadProtocol::Event& event : events) {
+        if (const auto* progress = std::get_if<DownloadProtocol::Progress>(&event)) {
+            showProgress(*progress);
+        } else if (const auto* identified = std::get_if<DownloadProtocol::Identified>(&event)) {
+            StaticText5->setText(downloadtext::instrumentName());
+            StaticText1->setText(identified->firmwareDate);
+            setStatus(downloadtext::receiving());
+        } else if (const auto* count = std::get_if<DownloadProtocol::RecordCount>(&event)) {
+            StaticText7->setText(QString::number(count->count));
+        } else if (const auto* failed = std::get_if<DownloadProtocol::Failed>(&event)) {
+            showFailure(*failed);
+        } else if (const auto* finished = std::get_if<DownloadProtocol::Finished>(&event)) {
+            finishDownload(finished->image);
+        }
+    }
 }
 
-void TForm2::showCaption(const QString& caption) {
-    setWindowTitle(caption);
-}
-
-void TForm2::showTitle(const QString& title) {
+// The caption follows the dump; the task bar follows the caption at every chunk, in both phases.
+void TForm2::showProgress(const DownloadProtocol::Progress& progress) {
+    using Step = DownloadProtocol::Progress::Step;
+    if (progress.step != Step::Identification)
+        ProgressBar1->setValue(progress.percent);
+    if (progress.step == Step::Dump)
+        setWindowTitle(downloadtext::caption(progress.percent));
+    if (progress.step == Step::Reset)
+        return;
     if (m_setTitle)
-        m_setTitle(title);
-    emit titleShown(title);
+        m_setTitle(windowTitle());
+    emit titleShown(windowTitle());
 }
 
-void TForm2::showStatus(const QString& status) {
+void TForm2::setStatus(const QString& status) {
     StaticText2->setText(status);
     StaticText2->adjustSize();
 }
 
-void TForm2::showInstrument(const QString& type, const QString& version) {
-    StaticText5->setText(type);
-    StaticText1->setText(version);
+void TForm2::showFailure(const DownloadProtocol::Failed& failed) {
+    using Failure = DownloadProtocol::Failure;
+    if (failed.reason != Failure::Cancelled) {
+        // A rejected instrument gets the standard error box, the other failures the program's own.
+        const bool standardCaption =
+            failed.reason == Failure::WrongInstrument || failed.reason == Failure::UnknownVersion;
+        showError(standardCaption ? QStringLiteral("Error") : QStringLiteral("Ошибка"),
+                  downloadtext::failure(failed));
+    }
+    QDialog::reject();
 }
 
-void TForm2::showRecordCount(const QString& count) {
-    StaticText7->setText(count);
-}
-
-void TForm2::showMessage(Message kind, const QString& text) {
-    const bool standardCaption = kind == Message::WrongInstrument || kind == Message::UnknownVersion;
-    QMessageBox box(QMessageBox::Critical,
-                    standardCaption ? QStringLiteral("Error") : QStringLiteral("Ошибка"), text,
-                    QMessageBox::Ok, this);
+void TForm2::showError(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
     box.exec();
 }
 
-void TForm2::finished(bool ok) {
-    if (!ok) {
-        QDialog::reject();
-        return;
-    }
+void TForm2::finishDownload(const QByteArray& image) {
     if (CheckBox1->isChecked())
-        saveBinary();
+        saveBinary(image);
     accept();
 }
 
-void TForm2::saveBinary() {
+void TForm2::saveBinary(const QByteArray& image) {
     SaveDialog1->selectFile(QString());
     SaveDialog1->setNameFilter(QStringLiteral("Двоичные файлы (*.bin)"));
     SaveDialog1->setDefaultSuffix(QStringLiteral("bin"));
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
     try {
-        fileio::saveAtomically(SaveDialog1->selectedFiles().constFirst(), protocol().image());
+        fileio::saveAtomically(SaveDialog1->selectedFiles().constFirst(), image);
     } catch (const KvError& e) {
         // The download itself succeeded; only the copy on disk is missing.
         QMessageBox::critical(this, QStringLiteral("Ошибка"),

@@ -16,7 +16,8 @@ class QPushButton;
 
 // The download dialog: shown modally, it reads the instrument's memory and ends with Accepted
 // (OK) when a whole dump has been decoded, Rejected (Cancel) otherwise. The view of
-// DownloadProtocol; the main window copies imageBytes() into its MemoryImage afterwards.
+// DownloadProtocol, with every text and message box of the download; the main window copies
+// imageBytes() into its MemoryImage afterwards.
 class TForm2 : public QDialog, public DownloadLink {
     Q_OBJECT
 public:
@@ -66,17 +67,18 @@ protected:
     void Button1Click();
     void FormClose();
 
-    void showProgress(int percent) override;
-    void showCaption(const QString& caption) override;
-    void showTitle(const QString& title) override;
-    void showStatus(const QString& status) override;
-    void showInstrument(const QString& type, const QString& version) override;
-    void showRecordCount(const QString& count) override;
-    void showMessage(Message kind, const QString& text) override;
-    void finished(bool ok) override;
+    // Shows what the protocol reported: the progress, the instrument, the record count, and at
+    // the end the message of a failure or the .bin save of a finished download.
+    void report(const DownloadProtocol::Events& events) override;
+    // The modal message box of a failed download.
+    virtual void showError(const QString& caption, const QString& text);
 
 private:
-    void saveBinary();
+    void setStatus(const QString& status);
+    void showProgress(const DownloadProtocol::Progress& progress);
+    void showFailure(const DownloadProtocol::Failed& failed);
+    void finishDownload(const QByteArray& image);
+    void saveBinary(const QByteArray& image);
 
     std::function<QString()> m_getTitle;
     std::function<void(const QString&)> m_setTitle;

@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "core/FileLayer.h"
 #include "link/DownloadLink.h"
+#include "link/DownloadTexts.h"
 
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
@@ -32,6 +33,7 @@ public:
     bool run() {
         QEventLoop loop;
         m_loop = &loop;
+        line(downloadtext::waiting());
         startDownload();
         if (protocol().state() == DownloadProtocol::State::Running)
             loop.exec();
@@ -52,14 +54,36 @@ public:
                       .arg(portName(), failure.device, QString::fromLocal8Bit(std::strerror(failure.error))));
         return ok;
     }
-    void showProgress(int) override {}
-    void showCaption(const QString& caption) override {
-        if (protocol().phase() != DownloadProtocol::Phase::F || caption == m_shownCaption)
+    void report(const DownloadProtocol::Events& events) override {
+        for (const DownloadProtocol::Event& event : events) {
+            if (const auto* progress = std::get_if<DownloadProtocol::Progress>(&event)) {
+                if (progress->step == DownloadProtocol::Progress::Step::Dump)
+                    showProgress(progress->percent);
+            } else if (const auto* identified = std::get_if<DownloadProtocol::Identified>(&event)) {
+                line(QStringLiteral("Тип прибора: %1, версия ПО: %2")
+                         .arg(downloadtext::instrumentName(), identified->firmwareDate));
+                line(downloadtext::receiving());
+            } else if (const auto* count = std::get_if<DownloadProtocol::RecordCount>(&event)) {
+                // Kept for after the progress line, which it would otherwise break in two.
+                m_recordCount = QString::number(count->count);
+            } else if (const auto* failed = std::get_if<DownloadProtocol::Failed>(&event)) {
+                if (const QString text = downloadtext::failure(*failed); !text.isEmpty())
+                    line(text);
+                end(false);
+            } else if (std::holds_alternative<DownloadProtocol::Finished>(event)) {
+                end(true);
+            }
+        }
+    }
+
+private:
+    void showProgress(int percent) {
+        const QString caption = downloadtext::caption(percent);
+        if (caption == m_shownCaption)
             return;
         m_shownCaption = caption;
         if (!m_terminal) {
-            const int tenth =
-                std::min(10, protocol().receivedCount() * 10 / DownloadProtocol::FullDumpLength);
+            const int tenth = percent / 10;
             if (tenth > m_shownTenth) {
                 m_shownTenth = tenth;
                 m_err << caption << '\n' << Qt::flush;
@@ -69,22 +93,11 @@ public:
         m_err << '\r' << caption << Qt::flush;
         m_progressLine = true;
     }
-    void showTitle(const QString&) override {}
-    void showStatus(const QString& status) override { line(status); }
-    void showInstrument(const QString& type, const QString& version) override {
-        if (!type.isEmpty())
-            line(QStringLiteral("Тип прибора: %1, версия ПО: %2").arg(type, version));
-    }
-    // Kept for after the progress line, which it would otherwise break in two.
-    void showRecordCount(const QString& count) override { m_recordCount = count; }
-    void showMessage(Message, const QString& text) override { line(text); }
-    void finished(bool ok) override {
+    void end(bool ok) {
         m_ok = ok;
         if (m_loop)
             m_loop->quit();
     }
-
-private:
     void endProgressLine() {
         if (m_progressLine)
             m_err << '\n' << Qt::flush;

@@ -28,7 +28,7 @@ public:
     QString text;
 
 protected:
-    void showMessage(Message, const QString& message) override {
+    void showError(const QString&, const QString& message) override {
         messageAt = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         text = message;
     }

@@ -3,7 +3,7 @@
 #include "chart/SeverityZones.h"
 #include "chart/TrendSeries.h"
 #include "image/Importer.h"
-#include "link/DownloadProtocol.h"
+#include "link/DownloadTexts.h"
 #include "ui/HelpBook.h"
 #include "ui/HelpViewer.h"
 #include "ui/HelpWindow.h"
@@ -291,7 +291,7 @@ private slots:
     void errorsPageExplainsTheMessages() {
         const QString errors = HelpBook::plainText(readFile(manualDir + QStringLiteral("/errors.html")));
         const QStringList messages = {
-            DownloadProtocol::lineLostText(),
+            downloadtext::lineLost(),
             QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"),
             QStringLiteral("Вы подключили не тот прибор !"),
             QStringLiteral("Неизвестная или новая версия прибора !"),

@@ -1,6 +1,6 @@
 // The download protocol fed what a noisy serial line may bring: the input is a script of
-// operations (chunks of received characters, the clock moving on, "Отмена", a new start), and
-// a modal message may deliver further chunks while it is shown, as the dialog's nested loop does.
+// operations (chunks of received characters, the clock moving on, "Отмена", a new start). What a
+// message box's nested loop would deliver after a failure is just the next operation.
 #include "FuzzSupport.h"
 
 #include "link/DownloadProtocol.h"
@@ -30,10 +30,8 @@ private:
 
 class FuzzHost : public DownloadHost {
 public:
-    explicit FuzzHost(Script& script) : m_script(script) {}
-    DownloadProtocol* protocol = nullptr;
-    bool timerRunning = false;
-    int finishedCalls = 0;
+    explicit FuzzHost(const int64_t& now) : m_now(now) {}
+    int ends = 0;
 
     QString portName() const override { return m_port; }
     void setPortName(const QString& name) override { m_port = name; }
@@ -44,35 +42,43 @@ public:
     }
     void closePort() override { m_open = false; }
     bool writeByte(uint8_t) override { return m_open; }
-    void startAnswerTimer(int) override { timerRunning = true; }
-    void stopAnswerTimer() override { timerRunning = false; }
-    void showProgress(int percent) override {
-        if (percent < 0 || percent > 100)
-            fuzz::fail("progress outside 0..100");
+    void startAnswerTimer(int ms) override {
+        m_timerRunning = true;
+        m_timerDue = m_now + ms;
     }
-    void showCaption(const QString&) override {}
-    void showTitle(const QString&) override {}
-    void showStatus(const QString&) override {}
-    void showInstrument(const QString&, const QString&) override {}
-    void showRecordCount(const QString&) override {}
-    void showMessage(Message, const QString&) override {
-        // The message box's nested loop: the port may deliver more while it is open.
-        if (m_depth < 3 && !m_script.atEnd() && (m_script.byte() & 1)) {
-            ++m_depth;
-            auto [p, n] = m_script.chunk(m_script.byte());
-            protocol->receive(p, n);
-            --m_depth;
+    void stopAnswerTimer() override { m_timerRunning = false; }
+    void setRefuseCom2(bool on) { m_refuseCom2 = on; }
+    // The single-shot answer timer, run on the script's clock.
+    bool expire() {
+        if (!m_timerRunning || m_now < m_timerDue)
+            return false;
+        m_timerRunning = false;
+        return true;
+    }
+
+    void check(const DownloadProtocol::Events& events) {
+        for (size_t i = 0; i < events.size(); ++i) {
+            const DownloadProtocol::Event& e = events[i];
+            if (const auto* p = std::get_if<DownloadProtocol::Progress>(&e);
+                p && (p->percent < 0 || p->percent > 100))
+                fuzz::fail("progress outside 0..100");
+            const bool end = std::holds_alternative<DownloadProtocol::Failed>(e) ||
+                             std::holds_alternative<DownloadProtocol::Finished>(e);
+            if (end && i + 1 != events.size())
+                fuzz::fail("a report after the end of the download");
+            if (end && m_open)
+                fuzz::fail("the port left open at the end");
+            ends += end;
         }
     }
-    void finished(bool) override { ++finishedCalls; }
-    void setRefuseCom2(bool on) { m_refuseCom2 = on; }
 
 private:
-    Script& m_script;
+    const int64_t& m_now;
     QString m_port = DownloadProtocol::portCom1();
     bool m_open = false;
     bool m_refuseCom2 = false;
-    int m_depth = 0;
+    bool m_timerRunning = false;
+    int64_t m_timerDue = 0;
 };
 
 } // namespace
@@ -84,10 +90,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Script script(data, size);
-    FuzzHost host(script);
     int64_t now = 0;
+    FuzzHost host(now);
     DownloadProtocol protocol(host, [&now] { return now; });
-    host.protocol = &protocol;
     host.setRefuseCom2(script.byte() & 0x80);
     protocol.start();
 
@@ -95,17 +100,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (!script.atEnd()) {
         const uint8_t op = script.byte();
         switch (op >> 5) {
-        case 0: case 1: case 2: case 3: case 4: { // a chunk of up to 255 characters
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4: { // a chunk of up to 255 characters
             auto [p, n] = script.chunk(script.byte());
-            protocol.receive(p, n);
+            host.check(protocol.receive(p, n));
             break;
         }
-        case 5: // the clock moves on, the driver's 50 ms polling looks at it
+        case 5: // the clock moves on; the answer timer and the driver's 50 ms polling look at it
             now += int64_t(op & 0x1F) * 250;
-            protocol.poll();
+            if (host.expire())
+                host.check(protocol.answerTimeout());
+            host.check(protocol.watchLine());
             break;
         case 6:
-            protocol.cancel();
+            host.check(protocol.cancel());
             break;
         case 7:
             if (protocol.state() != DownloadProtocol::State::Running && starts < 4) {
@@ -120,8 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (protocol.image().size() > image::kImageSize)
             fuzz::fail("image larger than the instrument's memory");
     }
-    if (host.finishedCalls > starts)
-        fuzz::fail("finished reported more often than a download started");
+    if (host.ends > starts)
+        fuzz::fail("an end reported more often than a download started");
     protocol.close();
     return 0;
 }

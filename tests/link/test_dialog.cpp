@@ -201,6 +201,7 @@ void DialogTest::fullDumpToImageAndBin() {
     QCOMPARE(int(dialog.instrumentVersion()), 1);
     QCOMPARE(dialog.StaticText5->text(), QStringLiteral("Кварнел-ЛД5"));
     QCOMPARE(dialog.StaticText1->text(), QStringLiteral("12.11.09"));
+    QCOMPARE(dialog.StaticText2->text(), QStringLiteral("Идет прием информации ..."));
     // 44 + 1 x 256: the whole count, not its low byte
     QCOMPARE(dialog.StaticText7->text(), QStringLiteral("300"));
     QCOMPARE(dialog.ProgressBar1->value(), 100);
@@ -290,6 +291,9 @@ void DialogTest::rejectedInstrument() {
     QVERIFY(!dialog.CommPortDriver1.IsOpen());
     QCOMPARE(dialog.imageBytes(), before);
     QCOMPARE(dialog.StaticText5->text(), QString());
+    // The texts of the show stay: the instrument was never accepted.
+    QCOMPARE(dialog.StaticText2->text(), QStringLiteral("Ожидание готовности прибора ..."));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("0% - Прием данных"));
 }
 
 void DialogTest::damagedDumpChangesNothing() {

@@ -21,21 +21,45 @@ QByteArray generated(int records) {
 
 // A protocol with a host and a clock that the test moves.
 struct Rig {
-    RecordingHost host;
     int64_t now = 0;
+    RecordingHost host{now};
     DownloadProtocol protocol{host, [this] { return now; }};
+    DownloadProtocol::Events lastBatch; // of the last chunk fed
 
     void feed(const QByteArray& data, int chunk = 0) {
         if (chunk <= 0)
             chunk = static_cast<int>(data.size());
-        for (qsizetype i = 0; i < data.size(); i += chunk)
-            protocol.receive(data.constData() + i, static_cast<uint32_t>(std::min<qsizetype>(chunk, data.size() - i)));
+        for (qsizetype i = 0; i < data.size(); i += chunk) {
+            lastBatch = protocol.receive(data.constData() + i,
+                                         static_cast<uint32_t>(std::min<qsizetype>(chunk, data.size() - i)));
+            host.record(lastBatch);
+        }
     }
     void identify() {
         protocol.start();
         feed(acceptedId);
     }
+    // The clock has moved: the single-shot answer timer runs out when due, and the port's
+    // polling tick looks at the line.
+    void poll() {
+        if (host.timerDue()) {
+            host.timerRunning = false;
+            host.record(protocol.answerTimeout());
+        }
+        host.record(protocol.watchLine());
+    }
+    void cancel() { host.record(protocol.cancel()); }
+    void lineLost() { host.record(protocol.lineLost()); }
 };
+
+// The kinds of the reports, in order, e.g. "Identified Progress".
+QString kindsOf(const DownloadProtocol::Events& events) {
+    static const char* const names[] = {"Progress", "Identified", "RecordCount", "Failed", "Finished"};
+    QStringList kinds;
+    for (const DownloadProtocol::Event& event : events)
+        kinds.append(QLatin1String(names[event.index()]));
+    return kinds.join(QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -47,7 +71,7 @@ private slots:
     void acceptedIdentification();
     void rejectedIdentification_data();
     void rejectedIdentification();
-    void rejectionToleratesReentry();
+    void nothingCountsAfterRejection();
     void fullDumpDecodesImage_data();
     void fullDumpDecodesImage();
     void recordCountLineShowsWholeCountOnce_data();
@@ -65,6 +89,15 @@ private slots:
     void lostLineEndsWithMessage();
     void silenceDuringDump_data();
     void silenceDuringDump();
+    void progressReportsEachStep_data();
+    void progressReportsEachStep();
+    void identifiedComesWithTheMemoryRequest();
+    void recordCountComesOncePerDownload_data();
+    void recordCountComesOncePerDownload();
+    void failedNamesReasonAndPortsAndEndsAll_data();
+    void failedNamesReasonAndPortsAndEndsAll();
+    void finishedCarriesTheImage_data();
+    void finishedCarriesTheImage();
     void pairDecoding_data();
     void pairDecoding();
     void dateTextPadsBelowTen();
@@ -77,8 +110,6 @@ void ProtocolTest::startOpensFirstPortAndAsksForIdentification() {
     QCOMPARE(rig.host.opened, QStringList{DownloadProtocol::portCom1()});
     QCOMPARE(rig.host.sent, QByteArray("\x56"));
     QVERIFY(rig.host.timerRunning);
-    QCOMPARE(rig.host.statuses.last(), QStringLiteral("Ожидание готовности прибора ..."));
-    QCOMPARE(rig.host.captions.last(), QStringLiteral("0% - Прием данных"));
     QCOMPARE(rig.protocol.phase(), DownloadProtocol::Phase::V);
 }
 
@@ -101,9 +132,8 @@ void ProtocolTest::acceptedIdentification() {
             QCOMPARE(rig.host.sent, QByteArray("\x56"));
     }
     QCOMPARE(rig.host.sent, QByteArray("\x56\x46"));
-    QCOMPARE(rig.host.type, QStringLiteral("Кварнел-ЛД5"));
-    QCOMPARE(rig.host.version, QStringLiteral("12.11.09"));
-    QCOMPARE(rig.host.statuses.last(), QStringLiteral("Идет прием информации ..."));
+    QCOMPARE(rig.host.identified.size(), 1);
+    QCOMPARE(rig.host.identified[0].firmwareDate, QStringLiteral("12.11.09"));
     QCOMPARE(rig.protocol.phase(), DownloadProtocol::Phase::F);
     QCOMPARE(rig.protocol.receivedCount(), 0);
     QCOMPARE(rig.protocol.instrumentType(), uint8_t(7));
@@ -122,8 +152,8 @@ void ProtocolTest::rejectedIdentification_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("date");
-    const int wrong = static_cast<int>(DownloadHost::Message::WrongInstrument);
-    const int unknown = static_cast<int>(DownloadHost::Message::UnknownVersion);
+    const int wrong = static_cast<int>(DownloadProtocol::Failure::WrongInstrument);
+    const int unknown = static_cast<int>(DownloadProtocol::Failure::UnknownVersion);
     QByteArray type8 = acceptedId;
     type8[0] = 0x38;
     QByteArray version2 = acceptedId;
@@ -133,9 +163,12 @@ void ProtocolTest::rejectedIdentification_data() {
     QByteArray year2010 = acceptedId;
     year2010[3] = 0x3A;
     QTest::newRow("type 8") << type8 << wrong << "Вы подключили не тот прибор !" << 8 << 1 << "12.11.09";
-    QTest::newRow("version 2") << version2 << wrong << "Вы подключили не тот прибор !" << 7 << 2 << "12.11.09";
-    QTest::newRow("day 13") << day13 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1 << "13.11.09";
-    QTest::newRow("year 10") << year2010 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1 << "12.11.10";
+    QTest::newRow("version 2") << version2 << wrong << "Вы подключили не тот прибор !" << 7 << 2
+                               << "12.11.09";
+    QTest::newRow("day 13") << day13 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1
+                            << "13.11.09";
+    QTest::newRow("year 10") << year2010 << unknown << "Неизвестная или новая версия прибора !" << 7 << 1
+                             << "12.11.10";
     // Of a longer answer the last nine characters decide.
     QTest::newRow("garbage before") << (QByteArray("\x38\x30", 2) + day13) << unknown
                                     << "Неизвестная или новая версия прибора !" << 7 << 1 << "13.11.09";
@@ -152,7 +185,8 @@ void ProtocolTest::rejectedIdentification() {
     rig.protocol.start();
     rig.feed(answer);
     QCOMPARE(rig.host.messages, QStringList{text});
-    QCOMPARE(static_cast<int>(rig.host.messageKinds.value(0)), kind);
+    QCOMPARE(rig.host.failures.size(), 1);
+    QCOMPARE(static_cast<int>(rig.host.failures[0]), kind);
     QCOMPARE(rig.host.results, QList<bool>{false});
     QVERIFY(!rig.host.open);
     QCOMPARE(rig.host.sent, QByteArray("\x56")); // no memory request
@@ -162,22 +196,17 @@ void ProtocolTest::rejectedIdentification() {
     QCOMPARE(rig.protocol.state(), DownloadProtocol::State::EndedCancel);
 }
 
-void ProtocolTest::rejectionToleratesReentry() {
+void ProtocolTest::nothingCountsAfterRejection() {
     Rig rig;
     QByteArray type8 = acceptedId;
     type8[0] = 0x38;
-    int nested = 0;
-    rig.host.duringMessage = [&] {
-        // The message box's own loop delivers more characters and lets the answer time run out.
-        if (nested++ == 0) {
-            rig.feed(type8);
-            rig.feed(acceptedId);
-            rig.now += 5000;
-            rig.protocol.poll();
-        }
-    };
     rig.protocol.start();
     rig.feed(type8);
+    // What the loop of the message box may bring meanwhile: more characters, the answer time up.
+    rig.feed(type8);
+    rig.feed(acceptedId);
+    rig.now += 5000;
+    rig.poll();
     QCOMPARE(rig.host.messages.size(), 1);
     QCOMPARE(rig.host.results, QList<bool>{false});
     QCOMPARE(rig.host.opened, QStringList{DownloadProtocol::portCom1()}); // never moved to COM2
@@ -195,7 +224,6 @@ void ProtocolTest::fullDumpDecodesImage_data() {
 void ProtocolTest::fullDumpDecodesImage() {
     QFETCH(int, chunk);
     Rig rig;
-    rig.host.titles.clear();
     const QByteArray image = generated(300);
     QCOMPARE(image.size(), 7566);
     const QByteArray dump = dumpOf(image);
@@ -205,14 +233,12 @@ void ProtocolTest::fullDumpDecodesImage() {
     QCOMPARE(rig.host.results, QList<bool>{true});
     QCOMPARE(rig.protocol.image(), image);
     QCOMPARE(rig.host.progress.last(), 100);
-    QCOMPARE(rig.host.captions.last(), QStringLiteral("100% - Прием данных"));
-    QCOMPARE(rig.host.titles.last(), QStringLiteral("100% - Прием данных"));
     QVERIFY(!rig.host.open);
     QVERIFY(!rig.host.timerRunning);
     QVERIFY(rig.host.messages.isEmpty());
     if (chunk == 44) { // the progress climbs with the dump
         QCOMPARE(rig.host.progress.at(rig.host.progress.size() - 2), 99);
-        QVERIFY(rig.host.captions.contains(QStringLiteral("50% - Прием данных")));
+        QVERIFY(rig.host.progress.contains(50));
     }
 
     // A second download into the same buffers, shorter this time: the old characters beyond
@@ -237,13 +263,12 @@ void ProtocolTest::recordCountLineShowsWholeCountOnce() {
     Rig rig;
     const QByteArray dump = dumpOf(generated(records));
     rig.identify();
-    QCOMPARE(rig.host.recordCounts, QStringList{QString()});
     rig.feed(dump.left(700), 50);
-    QCOMPARE(rig.host.recordCount, QString()); // shown only past 700 characters
+    QCOMPARE(rig.host.recordCounts, QList<int>()); // shown only past 700 characters
     rig.feed(dump.mid(700, 1));
-    QCOMPARE(rig.host.recordCount, QString::number(records));
+    QCOMPARE(rig.host.recordCounts, QList<int>{records});
     rig.feed(dump.mid(701), 50);
-    QCOMPARE(rig.host.recordCounts, (QStringList{QString(), QString::number(records)}));
+    QCOMPARE(rig.host.recordCounts, QList<int>{records});
 }
 
 void ProtocolTest::restartMidDumpDropsAndAsksAgain() {
@@ -259,7 +284,7 @@ void ProtocolTest::restartMidDumpDropsAndAsksAgain() {
     QVERIFY(!rig.host.timerRunning);
     // No time limit after a restart.
     rig.now += 60000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.size(), 1);
     rig.feed(acceptedId);
     rig.feed(dump, 44);
@@ -272,13 +297,13 @@ void ProtocolTest::startMarkerStopsAnswerTimer() {
     Rig rig;
     rig.identify();
     rig.now = 2999;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.size(), 1);
     rig.feed(QByteArray("\x53\x30\x30"));
     QVERIFY(!rig.host.timerRunning);
     // Only the silence limit of the dump remains, counted from the last character.
     rig.now = 2999 + DownloadProtocol::SilenceLimitMs - 1;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.size(), 1);
     QVERIFY(rig.host.results.isEmpty());
 }
@@ -287,22 +312,22 @@ void ProtocolTest::silenceMovesToSecondPortThenGivesUp() {
     Rig rig;
     rig.protocol.start();
     rig.now = 2999;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.size(), 1);
     rig.now = 3000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened, (QStringList{DownloadProtocol::portCom1(), DownloadProtocol::portCom2()}));
     QCOMPARE(rig.host.sent, QByteArray("\x56\x56"));
     QVERIFY(rig.host.results.isEmpty());
     // An accepted identification on COM2 does not reset the timer: the dump must start in time.
     rig.feed(acceptedId);
     rig.now = 6000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.results, QList<bool>{false});
     QCOMPARE(rig.host.messages,
              QStringList{QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно "
                                         "инструкции!\n\\\\.\\COM1: нет ответа\n\\\\.\\COM2: нет ответа")});
-    QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::NotFound});
+    QCOMPARE(rig.host.failures, QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::NotFound});
     QVERIFY(!rig.host.open);
     QCOMPARE(rig.host.port, DownloadProtocol::portCom1());
     // The next show starts on COM1 with a fresh state.
@@ -322,19 +347,19 @@ void ProtocolTest::portThatDoesNotOpenIsLeftWithoutWaiting() {
     QVERIFY(rig.host.sent.isEmpty());
     QCOMPARE(rig.host.timerIntervals, QList<int>{0});
     QVERIFY(rig.host.results.isEmpty());
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened, (QStringList{DownloadProtocol::portCom1(), DownloadProtocol::portCom2()}));
     QCOMPARE(rig.host.sent, QByteArray("\x56"));
     QCOMPARE(rig.host.timerIntervals, (QList<int>{0, 3000}));
     rig.now = 2999;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.size(), 2);
     rig.now = 3000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened.last(), usb);
     QCOMPARE(rig.host.timerIntervals, (QList<int>{0, 3000, 0}));
     QVERIFY(rig.host.results.isEmpty());
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.results, QList<bool>{false});
     QCOMPARE(rig.host.messages,
              QStringList{QStringLiteral(
@@ -353,7 +378,7 @@ void ProtocolTest::chosenPortIsTheOnlyOneTried() {
     rig.protocol.start();
     QCOMPARE(rig.host.opened, QStringList{chosen});
     rig.now = 3000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened, QStringList{chosen});
     QCOMPARE(rig.host.messages.size(), 1);
     QVERIFY(rig.host.messages.first().endsWith(QLatin1Char('\n') + chosen + QStringLiteral(": нет ответа")));
@@ -368,9 +393,9 @@ void ProtocolTest::usbPortAfterSilentComPortsAnswers() {
     rig.host.ports = {DownloadProtocol::portCom1(), DownloadProtocol::portCom2(), usb};
     rig.protocol.start();
     rig.now = 3000;
-    rig.protocol.poll();
+    rig.poll();
     rig.now = 6000;
-    rig.protocol.poll();
+    rig.poll();
     QCOMPARE(rig.host.opened, (QStringList{DownloadProtocol::portCom1(), DownloadProtocol::portCom2(), usb}));
     QCOMPARE(rig.host.timerIntervals, (QList<int>{3000, 3000, 3000}));
     QCOMPARE(rig.host.port, usb);
@@ -412,7 +437,7 @@ void ProtocolTest::damagedDumpEndsWithCancel() {
         rig.protocol.start();
     rig.feed(dump, 44);
     QCOMPARE(rig.host.results, (QList<bool>{true, false}));
-    QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::Damaged});
+    QCOMPARE(rig.host.failures, QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::Damaged});
     QVERIFY(rig.host.messages.first().contains(QStringLiteral("Ничего не изменено")));
     QVERIFY(!rig.host.open);
     QVERIFY(!rig.host.timerRunning);
@@ -428,7 +453,7 @@ void ProtocolTest::overlongDumpEndsWithCancel() {
     QVERIFY(rig.host.results.isEmpty());
     rig.feed(endless.mid(24576, 1));
     QCOMPARE(rig.host.results, QList<bool>{false});
-    QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::Damaged});
+    QCOMPARE(rig.host.failures, QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::Damaged});
     QVERIFY(!rig.host.open);
     // Whatever still trickles in after the end is ignored.
     rig.feed(QByteArray("\x50"));
@@ -439,7 +464,7 @@ void ProtocolTest::cancelClosesPort() {
     Rig rig;
     rig.identify();
     rig.feed(dumpOf(generated(300)).left(2000), 44);
-    rig.protocol.cancel();
+    rig.cancel();
     QVERIFY(!rig.host.open);
     QVERIFY(!rig.host.timerRunning);
     QCOMPARE(rig.host.results, QList<bool>{false});
@@ -454,9 +479,9 @@ void ProtocolTest::lostLineEndsWithMessage() {
     const QByteArray dump = dumpOf(image);
     rig.identify();
     rig.feed(dump.left(5000), 44);
-    rig.protocol.lineLost();
+    rig.lineLost();
     QCOMPARE(rig.host.results, QList<bool>{false});
-    QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::LineLost});
+    QCOMPARE(rig.host.failures, QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::LineLost});
     QCOMPARE(rig.host.messages, QStringList{QStringLiteral(
                                     "Связь с прибором прервана. Данные не приняты, ничего не изменено.")});
     QVERIFY(!rig.host.open);
@@ -465,7 +490,7 @@ void ProtocolTest::lostLineEndsWithMessage() {
     QVERIFY(rig.protocol.image().isEmpty());
     QCOMPARE(rig.protocol.state(), DownloadProtocol::State::EndedCancel);
     // A second report of the same failure, or one after the end, changes nothing.
-    rig.protocol.lineLost();
+    rig.lineLost();
     rig.feed(dump.mid(5000));
     QCOMPARE(rig.host.results.size(), 1);
 
@@ -475,14 +500,15 @@ void ProtocolTest::lostLineEndsWithMessage() {
     QCOMPARE(rig.host.results, (QList<bool>{false, true}));
     QCOMPARE(rig.protocol.image(), image);
 
-    // A failure reported while another message box is open waits for it to end the download.
+    // A failure of the port while the rejection is shown finds the download over already.
     Rig nested;
     QByteArray type8 = acceptedId;
     type8[0] = 0x38;
-    nested.host.duringMessage = [&] { nested.protocol.lineLost(); };
     nested.protocol.start();
     nested.feed(type8);
-    QCOMPARE(nested.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::WrongInstrument});
+    nested.lineLost();
+    QCOMPARE(nested.host.failures,
+             QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::WrongInstrument});
     QCOMPARE(nested.host.results, QList<bool>{false});
 }
 
@@ -509,11 +535,11 @@ void ProtocolTest::silenceDuringDump() {
     // The clock moves in polling ticks, as the port's timer would call.
     for (int t = 0; t < pauseMs; t += 50) {
         rig.now += std::min(50, pauseMs - t);
-        rig.protocol.poll();
+        rig.poll();
     }
     if (lost) {
         QCOMPARE(rig.host.results, QList<bool>{false});
-        QCOMPARE(rig.host.messageKinds, QList<DownloadHost::Message>{DownloadHost::Message::LineLost});
+        QCOMPARE(rig.host.failures, QList<DownloadProtocol::Failure>{DownloadProtocol::Failure::LineLost});
         QVERIFY(!rig.host.open);
         QCOMPARE(rig.host.opened.size(), 1); // never moved to another port
         return;
@@ -523,6 +549,198 @@ void ProtocolTest::silenceDuringDump() {
     QCOMPARE(rig.host.results, QList<bool>{true});
     QCOMPARE(rig.protocol.image(), image);
     QVERIFY(rig.host.messages.isEmpty());
+}
+
+void ProtocolTest::progressReportsEachStep_data() {
+    using Step = DownloadProtocol::Progress::Step;
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("part of the answer") << "answer-part" << int(Step::Identification) << 0;
+    QTest::newRow("a tenth of the dump") << "dump-tenth" << int(Step::Dump) << 10;
+    // A restart in mid-dump leaves the share shown until the dump comes again.
+    QTest::newRow("answer after a restart") << "restart" << int(Step::Identification) << 19;
+    QTest::newRow("answer time up") << "silent" << int(Step::Reset) << 0;
+    QTest::newRow("cancel in the dump") << "cancel" << int(Step::Reset) << 0;
+    QTest::newRow("line lost in the dump") << "lost" << int(Step::Reset) << 0;
+}
+
+void ProtocolTest::progressReportsEachStep() {
+    QFETCH(QString, script);
+    QFETCH(int, step);
+    QFETCH(int, percent);
+    Rig rig;
+    const QByteArray dump = dumpOf(generated(300));
+    rig.protocol.start();
+    if (script != QLatin1String("answer-part") && script != QLatin1String("silent"))
+        rig.feed(acceptedId);
+    if (script == QLatin1String("answer-part")) {
+        rig.feed(acceptedId.left(4));
+    } else if (script == QLatin1String("dump-tenth")) {
+        rig.feed(dump.left(1514));
+    } else if (script == QLatin1String("restart")) {
+        rig.feed(dump.left(3000));
+        rig.feed(QByteArray("\xEB"));
+        rig.feed(acceptedId.left(4));
+    } else if (script == QLatin1String("silent")) {
+        rig.now = 3000;
+        rig.poll();
+    } else {
+        rig.feed(dump.left(3000));
+        script == QLatin1String("cancel") ? rig.cancel() : rig.lineLost();
+    }
+    auto last = std::find_if(rig.host.events.rbegin(), rig.host.events.rend(), [](const auto& e) {
+        return std::holds_alternative<DownloadProtocol::Progress>(e);
+    });
+    QVERIFY(last != rig.host.events.rend());
+    const auto& progress = std::get<DownloadProtocol::Progress>(*last);
+    QCOMPARE(int(progress.step), step);
+    QCOMPARE(progress.percent, percent);
+}
+
+void ProtocolTest::identifiedComesWithTheMemoryRequest() {
+    Rig rig;
+    rig.protocol.start();
+    rig.host.record(rig.protocol.receive(acceptedId.constData(), 4));
+    QCOMPARE(kindsOf(rig.host.events), QStringLiteral("Progress"));
+    // The chunk that completes the answer reports the instrument, then the first share of the dump.
+    const DownloadProtocol::Events batch = rig.protocol.receive(acceptedId.constData() + 4, 5);
+    QCOMPARE(kindsOf(batch), QStringLiteral("Identified Progress"));
+    const auto& id = std::get<DownloadProtocol::Identified>(batch[0]);
+    QCOMPARE(int(id.type), 7);
+    QCOMPARE(int(id.version), 1);
+    QCOMPARE(id.firmwareDate, QStringLiteral("12.11.09"));
+    QCOMPARE(int(std::get<DownloadProtocol::Progress>(batch[1]).step),
+             int(DownloadProtocol::Progress::Step::Dump));
+    // By the time it is reported the dump has been asked for.
+    QCOMPARE(rig.host.sent, QByteArray("\x56\x46"));
+}
+
+void ProtocolTest::recordCountComesOncePerDownload_data() {
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<QString>("lastKinds"); // of the chunk that ends the dump
+    QTest::newRow("whole dump in one chunk") << 7566 << 0 << "Progress RecordCount Finished";
+    QTest::newRow("in ticks") << 7566 << 44 << "Progress Finished";
+    // 349 bytes travel as 700 characters with the markers: never past 700.
+    QTest::newRow("dump of 700 characters") << 349 << 0 << "Progress Finished";
+}
+
+void ProtocolTest::recordCountComesOncePerDownload() {
+    QFETCH(int, bytes);
+    QFETCH(int, chunk);
+    QFETCH(QString, lastKinds);
+    Rig rig;
+    const QByteArray dump = dumpOf(generated(300).left(bytes));
+    for (int download = 0; download < 2; ++download) {
+        rig.identify();
+        rig.feed(dump, chunk);
+        QCOMPARE(kindsOf(rig.lastBatch), lastKinds);
+    }
+    QCOMPARE(rig.host.recordCounts, bytes > 349 ? (QList<int>{300, 300}) : QList<int>());
+    QCOMPARE(rig.host.results, (QList<bool>{true, true}));
+}
+
+void ProtocolTest::failedNamesReasonAndPortsAndEndsAll_data() {
+    using Failure = DownloadProtocol::Failure;
+    using Damage = DownloadProtocol::Damage;
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("damage");
+    QTest::addColumn<QStringList>("ports"); // the ports that gave nothing
+    const QStringList none;
+    const QString com1 = DownloadProtocol::portCom1(), com2 = DownloadProtocol::portCom2();
+    QTest::newRow("cancel") << "cancel" << int(Failure::Cancelled) << int(Damage::None) << none;
+    QTest::newRow("not found") << "not-found" << int(Failure::NotFound) << int(Damage::None)
+                               << QStringList{com1 + " not opened: busy", com2 + " silent"};
+    QTest::newRow("type 8") << "type-8" << int(Failure::WrongInstrument) << int(Damage::None) << none;
+    QTest::newRow("day 13") << "day-13" << int(Failure::UnknownVersion) << int(Damage::None) << none;
+    QTest::newRow("odd dump") << "odd" << int(Failure::Damaged) << int(Damage::OddCount) << none;
+    QTest::newRow("endless dump") << "endless" << int(Failure::Damaged) << int(Damage::Overlong) << none;
+    QTest::newRow("end marker lost") << "end-lost" << int(Failure::Damaged) << int(Damage::EndMarkerLost)
+                                     << none;
+    QTest::newRow("lost on COM2") << "lost" << int(Failure::LineLost) << int(Damage::None)
+                                  << QStringList{com1 + " silent"};
+}
+
+void ProtocolTest::failedNamesReasonAndPortsAndEndsAll() {
+    QFETCH(QString, script);
+    QFETCH(int, reason);
+    QFETCH(int, damage);
+    QFETCH(QStringList, ports);
+    Rig rig;
+    QByteArray answer = acceptedId;
+    if (script == QLatin1String("type-8"))
+        answer[0] = 0x38;
+    if (script == QLatin1String("day-13"))
+        answer[7] = 0x3D;
+    if (script == QLatin1String("not-found"))
+        rig.host.refused.insert(DownloadProtocol::portCom1(), QStringLiteral("busy"));
+    rig.protocol.start();
+    if (script == QLatin1String("not-found") || script == QLatin1String("lost")) {
+        rig.poll(); // COM1 did not open: moved on at once
+        rig.now = 3000;
+        rig.poll(); // or stayed silent for the answer time
+    }
+    rig.feed(answer);
+    QByteArray dump = dumpOf(generated(10));
+    if (script == QLatin1String("odd"))
+        dump.remove(500, 1);
+    if (script == QLatin1String("endless"))
+        dump = QByteArray("\x53") + QByteArray(DownloadProtocol::BufferSize, 0x30);
+    if (script == QLatin1String("end-lost")) // the end marker beyond the room of the buffer
+        dump = QByteArray("\x53") + QByteArray(DownloadProtocol::BufferSize, 0x30) + QByteArray("\x50");
+    if (script == QLatin1String("cancel"))
+        rig.cancel();
+    else if (script == QLatin1String("lost"))
+        rig.lineLost();
+    else if (script != QLatin1String("not-found"))
+        rig.feed(dump, 4096);
+
+    QCOMPARE(rig.host.failures.size(), 1);
+    QVERIFY(std::holds_alternative<DownloadProtocol::Failed>(rig.host.events.back()));
+    const auto& failed = std::get<DownloadProtocol::Failed>(rig.host.events.back());
+    QCOMPARE(int(failed.reason), reason);
+    QCOMPARE(int(failed.damage), damage);
+    QStringList tried;
+    for (const DownloadProtocol::PortTried& port : failed.ports)
+        tried << port.label + (port.opened ? QStringLiteral(" silent") : " not opened: " + port.openFailure);
+    QCOMPARE(tried, ports);
+    // Reported once everything is over: whatever comes next changes nothing.
+    QVERIFY(!rig.host.open);
+    QVERIFY(!rig.host.timerRunning);
+    QCOMPARE(rig.protocol.state(), DownloadProtocol::State::EndedCancel);
+    const QByteArray sent = rig.host.sent;
+    QVERIFY(rig.protocol.receive(acceptedId.constData(), 9).empty());
+    QVERIFY(rig.protocol.answerTimeout().empty());
+    QVERIFY(rig.protocol.lineLost().empty());
+    rig.now += DownloadProtocol::SilenceLimitMs;
+    QVERIFY(rig.protocol.watchLine().empty());
+    QCOMPARE(rig.host.sent, sent);
+}
+
+void ProtocolTest::finishedCarriesTheImage_data() {
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("chunk");
+    QTest::newRow("full image in ticks") << 7566 << 44;
+    QTest::newRow("short image in one chunk") << 400 << 0;
+}
+
+void ProtocolTest::finishedCarriesTheImage() {
+    QFETCH(int, bytes);
+    QFETCH(int, chunk);
+    Rig rig;
+    const QByteArray image = generated(300).left(bytes);
+    rig.identify();
+    rig.feed(dumpOf(image), chunk);
+    QVERIFY(std::holds_alternative<DownloadProtocol::Finished>(rig.lastBatch.back()));
+    QCOMPARE(std::get<DownloadProtocol::Finished>(rig.lastBatch.back()).image, image);
+    QCOMPARE(rig.host.results, QList<bool>{true});
+    QCOMPARE(rig.protocol.image(), image);
+    QCOMPARE(rig.protocol.state(), DownloadProtocol::State::EndedOk);
+    QVERIFY(!rig.host.open);
+    QVERIFY(!rig.host.timerRunning);
+    QVERIFY(rig.protocol.receive("\x50", 1).empty());
 }
 
 void ProtocolTest::pairDecoding_data() {
