@@ -134,7 +134,7 @@ DisplayFormat formatOf(Field f, int mode) {
     }
 }
 
-// The headings of the mode's own columns run long and print smaller.
+// The headings of the thresholds, the duration and the interval print smaller to fit their cells.
 double headingSizeOf(Field f) {
     switch (f) {
     case Field::TR_F:

@@ -80,6 +80,79 @@ private slots:
         QCOMPARE(MeasurementTable::modeFilter(1), QStringLiteral("MODE=1"));
     }
 
+    // Every column of the three views as the design gives it: field, title, width, cell
+    // alignment, number pattern, editable, shown after start-up.
+    void viewsHaveTheDesignedColumns_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("design");
+        const QString a = QStringLiteral("Виброускорение\ra, м/кв.с|");
+        const QString f = QStringLiteral("Частота\rf, Гц|");
+        const QString v = QStringLiteral("Виброскорость\rV, мм/с|");
+        const QString s = QStringLiteral("Виброперемещение\rS, мм|");
+        const QString ro = QStringLiteral("|R|00.000|ro|shown");
+        const QString rw = QStringLiteral("|R|00.000|edit|hidden");
+        QTest::newRow("Оперативный") << 0
+                                     << QStringList{"N|N|35|R||ro|shown",
+                                                    "DATE|Дата|63|C||ro|shown",
+                                                    "TIME|Время|49|C||ro|shown",
+                                                    "A|" + a + "148" + ro,
+                                                    "A_SR|" + a + "34" + rw,
+                                                    "F|" + f + "106" + ro,
+                                                    "V|" + v + "102" + ro,
+                                                    "V_SR|" + v + "40" + rw,
+                                                    "S|" + s + "101" + ro,
+                                                    "S_SR|" + s + "42" + rw,
+                                                    "COMMENT|Примечание|101|L||edit|shown"};
+        QTest::newRow("Ждущий") << 1
+                                << QStringList{"N|N|37|R||ro|shown",
+                                               "DATE|Дата|69|C||ro|shown",
+                                               "TIME|Время|72|C||ro|shown",
+                                               "A|" + a + "104" + ro,
+                                               "A_SR|" + a + "38" + rw,
+                                               "F|" + f + "59" + ro,
+                                               "V|" + v + "89" + ro,
+                                               "V_SR|" + v + "40" + rw,
+                                               "S|" + s + "113" + ro,
+                                               "S_SR|" + s + "40" + rw,
+                                               "TR_F|Порог f, Гц|55|R|000.0|ro|shown",
+                                               "TR_A|Порог a, м/кв. с|53|R|000.0|ro|shown",
+                                               "TR_A_SR|Порог a, м/кв. с|42|R|000.0|edit|hidden",
+                                               "COMMENT|Примечание|52|L||edit|shown"};
+        QTest::newRow("Наблюдения") << 2
+                                    << QStringList{"N|N|33|R||ro|shown",
+                                                   "DATE|Дата|81|C||ro|shown",
+                                                   "TIME|Время|76|C||ro|shown",
+                                                   "A|" + a + "69" + ro,
+                                                   "A_SR|" + a + "38" + rw,
+                                                   "F|" + f + "69" + ro,
+                                                   "V|" + v + "69" + ro,
+                                                   "V_SR|" + v + "40" + rw,
+                                                   "S|" + s + "112" + ro,
+                                                   "S_SR|" + s + "40" + rw,
+                                                   "T|Длительность, мин.|64|R||ro|shown",
+                                                   "DT|Интервал, с|66|R||ro|shown",
+                                                   "COMMENT|Примечание|64|L||edit|shown"};
+    }
+    void viewsHaveTheDesignedColumns() {
+        QFETCH(int, page);
+        QFETCH(QStringList, design);
+        QStringList actual;
+        for (const GridColumn& c : ViewColumns::startUpColumns(page)) {
+            const char* alignment = c.alignment == ColumnAlignment::Left    ? "L"
+                                    : c.alignment == ColumnAlignment::Right ? "R"
+                                                                            : "C";
+            actual << QStringList{c.fieldName,
+                                  c.title,
+                                  QString::number(c.width),
+                                  QString::fromLatin1(alignment),
+                                  c.displayFormat,
+                                  c.readOnly ? "ro" : "edit",
+                                  c.visible ? "shown" : "hidden"}
+                          .join(QLatin1Char('|'));
+        }
+        QCOMPARE(actual, design);
+    }
+
     void dataFormatSwitchesThePairs_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("amplitude");
