@@ -121,6 +121,31 @@ private slots:
         QCOMPARE(shown(w, "F"), QList<double>({40, 30, 20, 10}));
     }
 
+    void aSortTheTableRefusesEndsInTheErrorBox() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.openMixed(w);
+        settle();
+        // A folder stands where the index file goes: the sort cannot be written.
+        QVERIFY(QDir().mkpath(mdxOf(path)));
+        DBGridPro* g = w.grid(0);
+        const int F = col(g, "F");
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok);
+        clickTitle(g, F);
+        QCOMPARE(answers.unexpected(), 0);
+        QCOMPARE(answers.seen().size(), size_t(1));
+        QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
+        QVERIFY(!answers.seen()[0].text.isEmpty());
+        // The mark stays as clicked, the rows in record order; the next command runs.
+        QCOMPARE(g->column(F).sortState, tsSortedUp);
+        QCOMPARE(shown(w, "N"), QList<double>({1, 3, 5, 8}));
+        bool ran = false;
+        w.dispatch([&] { ran = true; });
+        QVERIFY(ran);
+    }
+
     void anotherProgramsIndexIsSortedInMemoryAndLeftAlone() {
         AppFixture f;
         auto p = f.start();
