@@ -57,7 +57,7 @@ private slots:
             QCOMPARE(w.grid(page)->rowCount(), counts[page]);
             QCOMPARE(shown(w, "MODE"), QList<double>(counts[page], double(page)));
         }
-        QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=2"));
+        QCOMPARE(w.session().table().filter(), QStringLiteral("MODE=2"));
     }
 
     void titleClicksSortAndRemovingTheSortDropsTheIndexFile() {
@@ -232,7 +232,7 @@ private slots:
             DBGridPro* g = w.grid(2);
             const int note = col(g, "COMMENT");
             g->setCurrentCell(0, note);
-            w.ColorDialog1.handler = [&](ColorDialog& d) {
+            w.colorDialog().handler = [&](ColorDialog& d) {
                 d.color = red;
                 return true;
             };
