@@ -99,7 +99,9 @@ TForm1::TForm1(Collaborators collaborators, QWidget* parent)
         m_views->dataLink().reset();
     });
     connect(&m_session, &TableSession::rowsChanged, this, [this] { m_views->dataLink().reset(); });
-    connect(&m_session, &TableSession::reloaded, this, [this] { m_views->dataLink().reread(); });
+    // No exception may leave a slot: a re-read that fails is shown as a command's error is.
+    connect(&m_session, &TableSession::reloaded, this,
+            [this] { command::runCommand(this, [this] { m_views->dataLink().reread(); }); });
     connect(&m_session, &TableSession::closed, this, [this] { showNoTable(); });
 
     dispatch([this] { FormCreate(); });
