@@ -3,6 +3,7 @@
 #include "db/DbfTableImpl.h"
 
 #include "core/Error.h"
+#include "db/DbLog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -153,7 +154,8 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
             if (tagPending && !beside) {
                 try {
                     writeTag();
-                } catch (const KvError&) {
+                } catch (const KvError& e) {
+                    qCDebug(lcDb) << "tag left for the next change:" << e.message();
                 }
             }
         } catch (...) {
@@ -210,8 +212,9 @@ DbfTable::DbfTable() : d(std::make_unique<Impl>()) {}
 DbfTable::~DbfTable() {
     try {
         close();
-    } catch (...) {
+    } catch (const std::exception& e) {
         // A destructor cannot report; close() already released the file.
+        qCDebug(lcDb) << "closing at destruction failed:" << e.what();
     }
 }
 
@@ -301,8 +304,9 @@ void DbfTable::changeBeside(const std::function<void()>& change) {
             d->cur = keep;
             try {
                 refresh(); // from the old file, never touched
-            } catch (const std::exception&) {
+            } catch (const KvError& e) {
                 // refresh() has closed the table; the caller sees that and the first failure.
+                qCDebug(lcDb) << "re-reading the old file failed:" << e.message();
             }
         }
         throw;

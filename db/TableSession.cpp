@@ -1,6 +1,7 @@
 #include "db/TableSession.h"
 
 #include "core/FileLayer.h"
+#include "db/DbLog.h"
 #include "db/MeasurementTable.h"
 
 QString readOnlyRefusal() {
@@ -19,8 +20,9 @@ void TableSession::setClosed() {
     if (m_table.isOpen()) {
         try {
             m_table.close();
-        } catch (const std::exception&) {
+        } catch (const KvError& e) {
             // Closing posts a pending edit; whatever it could not write is lost with the table.
+            qCDebug(lcDb) << "closing lost a pending edit:" << e.message();
         }
     }
     if (wasOpen)

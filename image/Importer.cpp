@@ -4,6 +4,7 @@
 #include "core/FileLayer.h"
 #include "db/MeasurementSchema.h"
 #include "db/MeasurementTable.h"
+#include "image/ImageLog.h"
 
 #include <QFileInfo>
 
@@ -173,14 +174,16 @@ void Importer::dropSortIndex() {
         m_hooks.resetSort();
     if (!m_table.isOpen())
         return;
-    // As the sort reset of the views does: any failure here (usually: there is no index) is ignored.
+    // As the sort reset of the views does: a failure here (usually: there is no index) is ignored.
     try {
         m_table.selectIndex(QString());
-    } catch (const std::exception&) {
+    } catch (const KvError& e) {
+        qCDebug(lcImage) << "record order not restored:" << e.message();
     }
     try {
         m_table.deleteIndex(MeasurementTable::kSortIndex);
-    } catch (const std::exception&) {
+    } catch (const KvError& e) {
+        qCDebug(lcImage) << "sort index not deleted:" << e.message();
     }
     // No re-read here: the table applies the new index selection itself.
 }
@@ -208,7 +211,8 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
 
     try {
         m_table.selectIndex(QString());
-    } catch (const std::exception&) {
+    } catch (const KvError& e) {
+        qCDebug(lcImage) << "record order not restored:" << e.message();
     }
     m_table.setFiltered(false);
     m_table.setFilter(QString());

@@ -15,7 +15,7 @@ PACKAGE_PACKAGES=(
 )
 TEST_PACKAGES=(
     locales xvfb xauth fonts-dejavu-core
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     python3 python3-dbfread python3-dbf python3-xlrd python3-xlwt python3-olefile
     poppler-utils gnumeric libreoffice-calc-nogui
     fonts-urw-base35

@@ -1,5 +1,6 @@
 #include "ui/ModeViews.h"
 
+#include "core/Error.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "db/views/LayoutStore.h"
@@ -8,10 +9,24 @@
 #include "grid/RowPosition.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
+#include "ui/UiLog.h"
 
 #include <QLayout>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// Runs a step whose failure is expected (usually: there is no sort index) and leaves a trace of it.
+template <typename F> void ignoreFailure(const char* step, F&& run) {
+    try {
+        run();
+    } catch (const KvError& e) {
+        qCDebug(lcUi) << step << "failed:" << e.message();
+    }
+}
+
+} // namespace
 
 ModeViews::ModeViews(DbfTable& table, QWidget* parent) : QObject(parent), m_table(table), m_link(table) {
     PageControl1 = new QTabWidget(parent);
@@ -105,34 +120,23 @@ void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexNa
         return;
     // There is usually no such index; each step is tried on its own so that the view is
     // re-read whatever failed before.
-    try {
-        table.selectIndex(QString());
-    } catch (...) {
-    }
-    try {
-        table.deleteIndex(indexName);
-    } catch (...) {
-    }
-    try {
-        table.closeIndexFile(indexName + QStringLiteral(".mdx"));
-    } catch (...) {
-    }
-    try {
-        m_link.reread();
-    } catch (...) {
-    }
+    ignoreFailure("selecting the record order", [&] { table.selectIndex(QString()); });
+    ignoreFailure("deleting the sort index", [&] { table.deleteIndex(indexName); });
+    ignoreFailure("closing the index file",
+                  [&] { table.closeIndexFile(indexName + QStringLiteral(".mdx")); });
+    ignoreFailure("re-reading the view", [&] { m_link.reread(); });
 }
 
 void ModeViews::titleStateChange(DBGridPro& g, int column) {
     if (column < 0 || column >= g.columnCount() || !m_table.isOpen())
         return;
     const QString& index = MeasurementTable::kSortIndex;
-    try {
+    // The previous sort's index, if there is one, goes first.
+    ignoreFailure("dropping the previous sort", [&] {
         m_table.selectIndex(QString());
         m_table.deleteIndex(index);
         m_link.reread();
-    } catch (...) {
-    }
+    });
     const GridColumn& c = g.column(column);
     // The grid's "up" mark stands for a descending order of the table.
     m_table.addIndex(index, c.fieldName.toUpper(), c.sortState == tsSortedUp);

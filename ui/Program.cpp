@@ -20,14 +20,17 @@ std::unique_ptr<Program> startUp(const StartOptions& options) {
     TForm1::setApplicationTitle(TForm1::StartUpTitle);
 
     auto program = std::make_unique<Program>();
-    program->Form1 = std::make_unique<TForm1>();
+    TForm1::Collaborators collaborators;
+    if (options.portLister)
+        collaborators.portLister = options.portLister;
+    if (options.winHelpViewer)
+        collaborators.winHelpViewer = options.winHelpViewer;
+    program->Form1 = std::make_unique<TForm1>(std::move(collaborators));
     program->Form2 = std::make_unique<TForm2>();
     program->Form2->setTitleAccess(&TForm1::applicationTitle, &TForm1::setApplicationTitle);
-    program->Form3 = std::make_unique<TForm3>(program->Form1->views(), program->Form1.get());
+    program->Form3 = new TForm3(program->Form1->views(), program->Form1.get());
     program->Form4 = std::make_unique<TForm4>();
-    program->Form1->Form2 = program->Form2.get();
-    program->Form1->Form3 = program->Form3.get();
-    program->Form1->Form4 = program->Form4.get();
+    program->Form1->setDialogs({program->Form2.get(), program->Form3, program->Form4.get()});
 
     if (options.splashMs > 0) {
         TForm5 splash(options.splashMs);

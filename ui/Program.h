@@ -1,5 +1,10 @@
 #pragma once
 
+#include "link/PortList.h"
+
+#include <QString>
+
+#include <functional>
 #include <memory>
 
 class TForm1;
@@ -7,18 +12,22 @@ class TForm2;
 class TForm3;
 class TForm4;
 
-// The windows of the program, created once at start-up and kept for the whole run.
+// The windows of the program, created once at start-up and kept for the whole run. The main
+// window, which shows the others, is declared last so that it goes first.
 struct Program {
-    std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TForm2> Form2;
-    std::unique_ptr<TForm3> Form3;
+    TForm3* Form3 = nullptr; // the main window's child: the main window owns it
     std::unique_ptr<TForm4> Form4;
+    std::unique_ptr<TForm1> Form1;
     Program();
     ~Program();
 };
 
 struct StartOptions {
     int splashMs = 3000; // how long the splash stays; 0 or less: no splash at all
+    // What the main window is handed instead of the system's own (none: the system's).
+    std::shared_ptr<const serial::PortLister> portLister;
+    std::function<bool(const QString&)> winHelpViewer;
 };
 
 // The start-up without the message loop: application title, the windows in their order, the

@@ -24,7 +24,12 @@
 
 namespace {
 
-QString applicationTitleText = TForm1::StartUpTitle;
+// Made on first use: a copy of StartUpTitle at namespace scope would depend on the order in which
+// the statics are initialised.
+QString& applicationTitleText() {
+    static QString title = TForm1::StartUpTitle;
+    return title;
+}
 
 // Used while no "itp.hlp" stands beside the program; it normally does not exist.
 #ifdef Q_OS_WIN
@@ -39,18 +44,22 @@ const QString TForm1::BaseTitle = QStringLiteral("Кварнел-ЛД5");
 const QString TForm1::StartUpTitle = QStringLiteral("Кварнел-ЛД5+");
 
 QString TForm1::applicationTitle() {
-    return applicationTitleText;
+    return applicationTitleText();
 }
 
 void TForm1::setApplicationTitle(const QString& title) {
-    applicationTitleText = title;
+    applicationTitleText() = title;
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), HelpFile(builtInHelpFile) {
+TForm1::TForm1(Collaborators collaborators, QWidget* parent)
+    : QMainWindow(parent), Dbf1(m_session.table()), PortLister(std::move(collaborators.portLister)),
+      WinHelpViewer(std::move(collaborators.winHelpViewer)),
+      m_settings(collaborators.settings ? std::move(collaborators.settings)
+                                        : std::make_unique<SettingsKey>()),
+      Settings(*m_settings), HelpFile(builtInHelpFile) {
     setObjectName(QStringLiteral("Form1"));
     // The open and save dialogs start where either was last used in this run.
     OpenDialog1.memory = SaveDialog1.memory = std::make_shared<FileDialog::FolderMemory>();
-    WinHelpViewer = openInWinHelpViewer;
     setWindowTitle(QStringLiteral("Кварнел "));
     resize(733, 530);
     QFont designFont(QStringLiteral("MS Sans Serif"));
@@ -90,10 +99,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Dbf1(m_session.table()), 
         m_views->dataLink().reset();
     });
     connect(&m_session, &TableSession::rowsChanged, this, [this] { m_views->dataLink().reset(); });
-    connect(&m_session, &TableSession::reloaded, this, [this] { m_views->dataLink().reread(); });
+    // No exception may leave a slot: a re-read that fails is shown as a command's error is.
+    connect(&m_session, &TableSession::reloaded, this,
+            [this] { command::runCommand(this, [this] { m_views->dataLink().reread(); }); });
     connect(&m_session, &TableSession::closed, this, [this] { showNoTable(); });
 
     dispatch([this] { FormCreate(); });
+}
+
+void TForm1::setDialogs(const Dialogs& dialogs) {
+    Q_ASSERT(!Form2 && !Form3 && !Form4);
+    Form2 = dialogs.download;
+    Form3 = dialogs.format;
+    Form4 = dialogs.about;
 }
 
 TForm1::~TForm1() {

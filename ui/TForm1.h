@@ -8,6 +8,7 @@
 #include "image/MemoryImage.h"
 #include "link/PortList.h"
 #include "ui/Dialogs.h"
+#include "ui/HelpViewer.h"
 
 #include <QMainWindow>
 
@@ -27,6 +28,16 @@ class TForm2;
 class TForm3;
 class TForm4;
 
+// What the main window works with but does not make, handed in once when it is made.
+struct TForm1Collaborators {
+    // The ports "Порт прибора…" offers and the download looks on.
+    std::shared_ptr<const serial::PortLister> portLister = std::make_shared<serial::SystemPortLister>();
+    // Opens a WinHelp file in the platform's viewer; false (or none) when there is no viewer.
+    std::function<bool(const QString&)> winHelpViewer = openInWinHelpViewer;
+    // The program's settings, kept open for the run.
+    std::unique_ptr<SettingsKey> settings = std::make_unique<SettingsKey>();
+};
+
 // The main window: the hub of every command. Handlers keep the names the commands are known by;
 // each runs through dispatch(), which shows an error the handler does not catch.
 class TForm1 : public QMainWindow, private LayoutStore {
@@ -35,37 +46,38 @@ class TForm1 : public QMainWindow, private LayoutStore {
     TableSession m_session;
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    using Collaborators = TForm1Collaborators;
+    explicit TForm1(Collaborators collaborators = {}, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // The windows start-up makes after this one (its FormCreate runs before they exist), handed
+    // in once. The download dialog and the about box are the program's; the data-format dialog is
+    // this window's child. Without them their commands do nothing.
+    struct Dialogs {
+        TForm2* download = nullptr;
+        TForm3* format = nullptr;
+        TForm4* about = nullptr;
+    };
+    void setDialogs(const Dialogs& dialogs);
 
     static const QString BaseTitle;    // "Кварнел-ЛД5"
     static const QString StartUpTitle; // "Кварнел-ЛД5+", the application title at start-up
 
-    // --- state shared with the commands ---
+    // --- state the commands share, as the tests look at it ---
     TableSession& session() { return m_session; }
-    DbfTable& Dbf1;                                               // the one table object of the views
     bool TableOpen() const { return m_session.isOpen(); }         // a table is open
     bool TableModified() const { return m_session.isModified(); } // edited since opened or saved
-    SettingsKey Settings;                                         // SettingsKey
-    QString DefaultDir;
-    QString HelpFile;
-    // Opens a WinHelp file in the platform's viewer; false when there is none (tests hand in their own).
-    std::function<bool(const QString&)> WinHelpViewer;
-    FileDialog OpenDialog1{FileDialog::Kind::Open};
-    FileDialog SaveDialog1{FileDialog::Kind::Save};
-    ColorDialog ColorDialog1;
-
-    // The run's one memory image, filled by a download or a .bin file, and the firmware date of
-    // the instrument's last identification (empty until the first one).
-    image::MemoryImage Image;
-    QString FirmwareDate;
-
-    // Windows created after this one at start-up.
-    TForm2* Form2 = nullptr;
-    // The ports "Порт прибора…" offers and the download looks on; tests hand in their own list.
-    std::shared_ptr<const serial::PortLister> PortLister = std::make_shared<serial::SystemPortLister>();
-    TForm3* Form3 = nullptr;
-    TForm4* Form4 = nullptr;
+    const SettingsKey& settings() const { return Settings; }
+    const QString& defaultDir() const { return DefaultDir; }
+    // The common dialogs; a handler set on one answers it instead of the user.
+    FileDialog& openDialog() { return OpenDialog1; }
+    FileDialog& saveDialog() { return SaveDialog1; }
+    ColorDialog& colorDialog() { return ColorDialog1; }
+    const image::MemoryImage& image() const { return Image; }
+    const QString& firmwareDate() const { return FirmwareDate; }
+    // As an identification of the instrument leaves it (a test without an instrument).
+    void setFirmwareDate(const QString& date) { FirmwareDate = date; }
+    TForm2* downloadDialog() const { return Form2; }
 
     // The application title (the task bar's text) is the program's own; the window caption is
     // set next to it wherever the two change together.
@@ -123,6 +135,25 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The state of the commands, named as they know it.
+    DbfTable& Dbf1; // the one table object of the views
+    std::shared_ptr<const serial::PortLister> PortLister;
+    std::function<bool(const QString&)> WinHelpViewer;
+    std::unique_ptr<SettingsKey> m_settings;
+    SettingsKey& Settings;
+    QString DefaultDir;
+    QString HelpFile;
+    FileDialog OpenDialog1{FileDialog::Kind::Open};
+    FileDialog SaveDialog1{FileDialog::Kind::Save};
+    ColorDialog ColorDialog1;
+    // The run's one memory image, filled by a download or a .bin file, and the firmware date of
+    // the instrument's last identification (empty until the first one).
+    image::MemoryImage Image;
+    QString FirmwareDate;
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+
     // The controls, named as the commands know them; the views' pages and grids are views()'s.
     QMenu* N1;
     QAction *N2, *N3, *N14, *N39, *N15, *N16, *N18, *N19, *Excel1, *bin1, *N22;

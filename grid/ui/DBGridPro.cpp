@@ -49,13 +49,13 @@ DBGridPro::DBGridPro(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl
     d->view->setHorizontalHeader(d->header);
     d->view->setModel(d->model);
     auto* delegate = new GridDelegate(
-        d->model, [this](int column) { d->report([&] { emit initEdit(column); }); }, d->view);
+        d->model, [this](int column) { emit initEdit(column); }, d->view);
     delegate->setRefusal([this](int column) {
         if (!d->readOnly)
             return false;
         // Reported after the key or click that asked for the editor has been handled.
         QMetaObject::invokeMethod(
-            this, [this, column] { d->report([&] { emit editRefused(column); }); }, Qt::QueuedConnection);
+            this, [this, column] { emit editRefused(column); }, Qt::QueuedConnection);
         return true;
     });
     d->view->setItemDelegate(delegate);

@@ -117,9 +117,8 @@ public:
     int applyLayoutText(const QString& text);
 
     // --- hooks ---
-    // Called with the message when the link refuses an edited value or a slot of
-    // titleStateChange / initEdit throws. Without a handler the grid shows a critical
-    // message box captioned "Error".
+    // Called with the message when the link refuses an edited value or fails to move its
+    // current row. Without a handler the grid shows a critical message box captioned "Error".
     void setErrorHandler(std::function<void(const QString& message)> handler);
     // Shown at the mouse on a right click (not owned). The clicked cell becomes current.
     void setPopupMenu(QMenu* menu);
@@ -129,14 +128,14 @@ public:
     QTableView* view() const;
 
 signals:
+    // Emitted from inside the view's event handling, where Qt lets no exception pass: a
+    // connected slot must not throw, and one that can fail reports its error itself.
+
     // A title click (press and release on the same title) changed the sort state of
     // column; the new state is column(column).sortState. Reported once per change, after
     // the states of all columns are updated; program changes are never reported.
-    // A KvError (or other std::exception) thrown by a connected slot ends that slot and is
-    // shown through the error handler (see setErrorHandler); the states stay as changed.
     void titleStateChange(int column);
-    // An in-place editor opened on a cell of column (row: currentRow()). Errors thrown by
-    // a slot are handled as for titleStateChange; the editor stays open.
+    // An in-place editor opened on a cell of column (row: currentRow()).
     void initEdit(int column);
     // The grid is read-only and the user tried to edit a cell of column.
     void editRefused(int column);

@@ -129,11 +129,11 @@ struct DBGridPro::Impl {
             states, logical, modifiers.testFlag(Qt::ControlModifier), noMultiTitleStates);
         setStates(states);
         if (changed)
-            report([&] { emit q->titleStateChange(logical); });
+            emit q->titleStateChange(logical);
     }
 
-    // Runs an owner's handler from inside an event of the view. An error it throws must not
-    // unwind through Qt's event delivery: it ends the handler and is shown like any other.
+    // Runs a call of the link from inside an event of the view. An error it throws must not
+    // unwind through Qt's event delivery: it ends the call and is shown like any other.
     template <typename F> void report(F&& call) {
         try {
             call();

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "grid/GridDataLink.h"
 #include "grid/NumberPattern.h"
+#include "grid/ui/GridLog.h"
 
 #include <QLocale>
 
@@ -136,7 +137,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         QVariant v;
         try {
             v = m_link->value(index.row(), field);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            qCDebug(lcGrid) << "cell" << index.row() << col << "not read:" << e.what();
             return {};
         }
         // The editor starts from the plain value, not from the padded pattern form.

@@ -45,8 +45,12 @@ struct AppFixture {
 
     QString dataPath(const QString& name) const { return dir.filePath(QStringLiteral("data/") + name); }
 
-    // The real start-up without the 3-second splash.
-    std::unique_ptr<Program> start() { return startUp(StartOptions{0}); }
+    // The real start-up without the 3-second splash; options may hand the window its ports or
+    // help viewer.
+    std::unique_ptr<Program> start(StartOptions options = {}) {
+        options.splashMs = 0;
+        return startUp(options);
+    }
 
     // A table of mixed modes opened through "Открыть", answering its dialog.
     QString openMixed(TForm1& w, const QString& name = QStringLiteral("Цех1.dbf")) {
@@ -57,12 +61,12 @@ struct AppFixture {
     }
 
     static void openThroughDialog(TForm1& w, const QString& path) {
-        w.OpenDialog1.handler = [path](FileDialog& d) {
+        w.openDialog().handler = [path](FileDialog& d) {
             d.fileName = path;
             return true;
         };
         control(w, "N3")->trigger();
-        w.OpenDialog1.handler = nullptr;
+        w.openDialog().handler = nullptr;
     }
 };
 

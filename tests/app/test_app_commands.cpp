@@ -35,8 +35,8 @@ public:
         m_watchdog.setSingleShot(true);
         connect(&m_watchdog, &QTimer::timeout, this, [this, &w] {
             timedOut = true;
-            if (w.Form2)
-                w.Form2->reject();
+            if (w.downloadDialog())
+                w.downloadDialog()->reject();
         });
         m_watchdog.start(watchdogMs);
     }
@@ -152,11 +152,11 @@ private slots:
         mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
         auto p = f.start();
         TForm1& w = *p->Form1;
-        QCOMPARE(w.Form2, p->Form2.get());
-        QVERIFY(w.FirmwareDate.isEmpty());
+        QCOMPARE(w.downloadDialog(), p->Form2.get());
+        QVERIFY(w.firmwareDate().isEmpty());
 
         DialogAnswer save(f.dataPath(QStringLiteral("new.dbf")));
-        w.SaveDialog1.handler = save.handler();
+        w.saveDialog().handler = save.handler();
         const QString title = w.windowTitle();
         BoxAnswerer boxes(w);
         control(w, "N2")->trigger();
@@ -166,8 +166,8 @@ private slots:
         QCOMPARE(save.filterIndex, 1);
         QCOMPARE(save.defaultExt, QStringLiteral(".dbf"));
 
-        QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
-        QCOMPARE(w.Image.loadedBytes(), bytesOf(sim::generateImage(12)));
+        QCOMPARE(w.firmwareDate(), QStringLiteral("12.11.09"));
+        QCOMPARE(w.image().loadedBytes(), bytesOf(sim::generateImage(12)));
         QVERIFY(w.TableOpen());
         QVERIFY(!w.TableModified());
         QVERIFY(!w.views().PageControl1->isHidden());
@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(int(n.size()), 12);
         for (int k = 0; k < 12; ++k)
             QCOMPARE(n[std::size_t(k)].toInt(), k + 1);
-        const std::map<int, int> counts = modeCounts(w.Image);
+        const std::map<int, int> counts = modeCounts(w.image());
         for (int page = 0; page < 3; ++page)
             QCOMPARE(viewRows(w, page), counts.at(page));
         // A new table is an open table: it names itself in both titles.
@@ -214,14 +214,15 @@ private slots:
         const bool answers = instrument || !simulator.isEmpty();
         mapPort(QStringLiteral("COM1"), answers ? sim.device() : QStringLiteral("/nonexistent/ttyS0"));
         mapPort(QStringLiteral("COM2"), QStringLiteral("/nonexistent/ttyS1"));
-        auto p = f.start();
+        StartOptions options;
+        options.portLister = std::make_shared<NoUsbPorts>(); // whatever the machine running the test has
+        auto p = f.start(options);
         TForm1& w = *p->Form1;
-        w.PortLister = std::make_shared<NoUsbPorts>(); // whatever the machine running the test has
         const QString path = f.dataPath(QStringLiteral("never.dbf"));
         DialogAnswer save(path);
-        w.SaveDialog1.handler = save.handler();
+        w.saveDialog().handler = save.handler();
         if (instrument)
-            cancelWhileReceiving(w.Form2);
+            cancelWhileReceiving(w.downloadDialog());
         BoxAnswerer boxes(w);
         control(w, "N2")->trigger();
         QVERIFY(!boxes.timedOut);
@@ -243,7 +244,7 @@ private slots:
         const QString path = f.dataPath(QStringLiteral("empty.dbf"));
         writeTable(path, {});
         DialogAnswer open(path);
-        w.OpenDialog1.handler = open.handler();
+        w.openDialog().handler = open.handler();
 
         for (int run = 0; run < 2; ++run) {
             BoxAnswerer boxes(w);
@@ -258,7 +259,7 @@ private slots:
             QVERIFY(!w.TableModified());
             QVERIFY(!w.views().PageControl1->isHidden());
             QCOMPARE(readHeader(path).records, 9u);
-            const std::map<int, int> counts = modeCounts(w.Image);
+            const std::map<int, int> counts = modeCounts(w.image());
             int shown = 0;
             for (int page = 0; page < 3; ++page)
                 shown += viewRows(w, page);
@@ -279,7 +280,7 @@ private slots:
         const QByteArray before = readFile(path);
         const QString caption = w.windowTitle();
         QString captionWhileReceiving;
-        cancelWhileReceiving(w.Form2, &w, &captionWhileReceiving);
+        cancelWhileReceiving(w.downloadDialog(), &w, &captionWhileReceiving);
         BoxAnswerer boxes(w);
         control(w, "N14")->trigger();
         QVERIFY(!boxes.timedOut);
@@ -294,7 +295,7 @@ private slots:
         QCOMPARE(w.grid(0)->rowCount(), 4);
         QCOMPARE(readFile(path), before);
         // The identification came before the cancel.
-        QCOMPARE(w.FirmwareDate, QStringLiteral("12.11.09"));
+        QCOMPARE(w.firmwareDate(), QStringLiteral("12.11.09"));
     }
 
     void loadBinFile_data() {
@@ -313,8 +314,8 @@ private slots:
             writeFile(bin, bytesOf(sim::generateImage(records)));
         const QString table = f.dataPath(QStringLiteral("from-bin.dbf"));
         DialogAnswer open(bin), save(table);
-        w.OpenDialog1.handler = open.handler();
-        w.SaveDialog1.handler = save.handler();
+        w.openDialog().handler = open.handler();
+        w.saveDialog().handler = save.handler();
         ModalAnswer answers;
         if (records < 0)
             answers.press(QMessageBox::Ok);
@@ -333,13 +334,13 @@ private slots:
         QCOMPARE(save.filter, QStringLiteral("Файлы данных|*.dbf"));
         QVERIFY(w.TableOpen());
         QVERIFY(!w.TableModified());
-        QVERIFY(w.FirmwareDate.isEmpty()); // no instrument was asked
+        QVERIFY(w.firmwareDate().isEmpty()); // no instrument was asked
         QCOMPARE(readHeader(table).records, std::uint32_t(records));
-        const std::map<int, int> counts = modeCounts(w.Image);
+        const std::map<int, int> counts = modeCounts(w.image());
         for (int page = 2; page >= 0; --page)
             QCOMPARE(viewRows(w, page), counts.at(page));
         // The page shown keeps its own mode after the import.
-        QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=0"));
+        QCOMPARE(w.session().table().filter(), QStringLiteral("MODE=0"));
 
         // The command line makes the same table from the same .bin.
         control(w, "N16")->trigger();
@@ -365,7 +366,7 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         const QString table = f.openMixed(w);
-        w.FirmwareDate = QStringLiteral("12.11.09");
+        w.setFirmwareDate(QStringLiteral("12.11.09"));
         w.views().PageControl1->setCurrentIndex(page);
         // A sorted view goes out in record order and loses its sort.
         DBGridPro& g = *w.grid(page);
@@ -376,11 +377,11 @@ private slots:
         QVERIFY(fColumn >= 0);
         g.setSortState(fColumn, tsSortedDown);
         w.DBGridPro1TitleStateChange(g, fColumn);
-        QVERIFY(!w.Dbf1.currentIndex().isEmpty());
+        QVERIFY(!w.session().table().currentIndex().isEmpty());
 
         const QString xls = f.dataPath(QStringLiteral("view.xls"));
         DialogAnswer save(xls);
-        w.SaveDialog1.handler = save.handler();
+        w.saveDialog().handler = save.handler();
         ModalAnswer answers;
         answers.press(QMessageBox::Ok);
         control(w, "Excel1")->trigger();
@@ -390,7 +391,7 @@ private slots:
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Экспорт в Excel"));
         QCOMPARE(answers.seen()[0].text, QStringLiteral("Экспорт в файл view.xls завершен успешно."));
-        QVERIFY(w.Dbf1.currentIndex().isEmpty());
+        QVERIFY(w.session().table().currentIndex().isEmpty());
         for (int i = 0; i < 3; ++i)
             for (int c = 0; c < w.grid(i)->columnCount(); ++c)
                 QCOMPARE(int(w.grid(i)->column(c).sortState), int(tsSortedNone));
@@ -421,7 +422,7 @@ private slots:
         TForm1& w = *p->Form1;
         f.openMixed(w);
         DialogAnswer save(f.dataPath(QStringLiteral("missing-folder/view.xls")));
-        w.SaveDialog1.handler = save.handler();
+        w.saveDialog().handler = save.handler();
         ModalAnswer answers;
         answers.press(QMessageBox::Ok);
         control(w, "N11")->trigger(); // the grid pop-up "Экспорт"
@@ -451,9 +452,9 @@ private slots:
         f.openMixed(w);
         for (int page = 0; page < 3; ++page) {
             w.views().PageControl1->setCurrentIndex(page);
-            w.Dbf1.first();
-            w.Dbf1.next();
-            const int current = w.Dbf1.recNo();
+            w.session().table().first();
+            w.session().table().next();
+            const int current = w.session().table().recNo();
             int pages = -1;
             ModalAnswer answers;
             answers.then([&](QWidget* modal) {
@@ -467,7 +468,7 @@ private slots:
             QCOMPARE(answers.seen()[0].className, window);
             if (window == QLatin1String("report::PreviewWindow"))
                 QCOMPARE(pages, 1);
-            QCOMPARE(w.Dbf1.recNo(), current);
+            QCOMPARE(w.session().table().recNo(), current);
         }
         // Without a table nothing opens.
         control(w, "N16")->trigger();

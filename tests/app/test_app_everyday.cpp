@@ -66,8 +66,8 @@ private slots:
         control(w, "N24")->trigger();
         QCOMPARE(g->rowCount(), before - std::max<int>(1, int(selected.size())));
         // The table's cursor is where the grid shows it, so the next command acts there.
-        QCOMPARE(w.Dbf1.position(), g->currentRow());
-        QCOMPARE(w.Dbf1.value(QStringLiteral("N")).toLongLong(), expectedN);
+        QCOMPARE(w.session().table().position(), g->currentRow());
+        QCOMPARE(w.session().table().value(QStringLiteral("N")).toLongLong(), expectedN);
     }
 
     void anOpenNoteIsStoredBeforeTheCommand_data() {
@@ -115,12 +115,12 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         QString startedIn;
-        w.SaveDialog1.handler = [&](FileDialog& d) {
+        w.saveDialog().handler = [&](FileDialog& d) {
             startedIn = d.initialDir;
             return false;
         };
         control(w, "N2")->trigger();
-        QCOMPARE(startedIn, w.DefaultDir); // the start-up folder until a file is chosen
+        QCOMPARE(startedIn, w.defaultDir()); // the start-up folder until a file is chosen
 
         QDir().mkpath(f.dir.filePath(QStringLiteral("other.folder")));
         const QString path = f.dir.filePath(QStringLiteral("other.folder/Цех2.dbf"));
@@ -131,7 +131,7 @@ private slots:
         control(w, "N2")->trigger();
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(startedIn, QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-        w.SaveDialog1.handler = nullptr;
+        w.saveDialog().handler = nullptr;
         // The format dialog belongs to the main window, as every dialog of it does.
         QCOMPARE(p->Form3->parentWidget(), p->Form1.get());
         QCOMPARE(p->Form3->windowType(), Qt::Dialog);
@@ -145,11 +145,11 @@ private slots:
         writeBytes(bin, image::testimages::buildImage(
                             image::testimages::sequence(6, QDateTime(QDate(2024, 3, 1), QTime(9, 0)))));
         const QString table = f.dataPath(QStringLiteral("Новый.dbf"));
-        w.OpenDialog1.handler = [&](FileDialog& d) {
+        w.openDialog().handler = [&](FileDialog& d) {
             d.fileName = bin;
             return true;
         };
-        w.SaveDialog1.handler = [&](FileDialog& d) {
+        w.saveDialog().handler = [&](FileDialog& d) {
             d.fileName = table;
             return true;
         };

@@ -126,7 +126,7 @@ private slots:
         writeFile(xls, QByteArray("an older workbook the user keeps"));
         const auto before = snapshot(QFileInfo(table).absolutePath());
 
-        w.SaveDialog1.handler = answerWith(xls);
+        w.saveDialog().handler = answerWith(xls);
         const auto seen = onFullDisk(1024, [&w] { control(w, "Excel1")->trigger(); });
         QCOMPARE(seen.size(), std::size_t(1)); // no success message
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
@@ -156,8 +156,8 @@ private slots:
         writeTable(table, mixedRows());
         const auto before = snapshot(QFileInfo(table).absolutePath());
 
-        w.OpenDialog1.handler = answerWith(bin);
-        w.SaveDialog1.handler = answerWith(table);
+        w.openDialog().handler = answerWith(bin);
+        w.saveDialog().handler = answerWith(table);
         const auto seen = onFullDisk(4096, [&w] { w.dispatch([&w] { w.bin1Click(); }); }); // a hidden item
         QCOMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen[0].title, QStringLiteral("Error"));
@@ -169,7 +169,7 @@ private slots:
         AppFixture::openThroughDialog(w, table);
         QVERIFY(w.TableOpen());
         QCOMPARE(w.grid(0)->rowCount(), 4);
-        w.OpenDialog1.handler = answerWith(bin);
+        w.openDialog().handler = answerWith(bin);
         ModalAnswer none;
         w.dispatch([&w] { w.bin1Click(); });
         QVERIFY(none.seen().empty());

@@ -169,13 +169,14 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         AppFixture f;
-        auto p = f.start();
-        TForm1& w = *p->Form1;
         QStringList asked;
-        w.WinHelpViewer = [&](const QString& path) {
+        StartOptions options;
+        options.winHelpViewer = [&](const QString& path) {
             asked << path;
             return viewer;
         };
+        auto p = f.start(options);
+        TForm1& w = *p->Form1;
         ModalAnswer answers;
         control(w, "N34")->trigger();
         QFile::remove(hlp);

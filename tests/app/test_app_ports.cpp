@@ -106,10 +106,11 @@ void PortsWindowTest::commandFollowsAppendAndChoiceSurvivesRestart() {
     AppFixture f;
     auto lister = std::make_shared<HandedPorts>();
     lister->list = {ch340(), ftdi()};
+    StartOptions options;
+    options.portLister = lister;
     {
-        auto p = f.start();
+        auto p = f.start(options);
         TForm1& w = *p->Form1;
-        w.PortLister = lister;
         const QList<QAction*> file = control<QMenu>(w, "N1")->actions();
         const qsizetype append = file.indexOf(control(w, "N14"));
         QVERIFY(append >= 0 && append + 1 < file.size());
@@ -127,9 +128,8 @@ void PortsWindowTest::commandFollowsAppendAndChoiceSurvivesRestart() {
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(storedValue(QStringLiteral("Port")).toString(), ftdi().byIdPath);
     }
-    auto p = f.start();
+    auto p = f.start(options);
     TForm1& w = *p->Form1;
-    w.PortLister = lister;
     ModalAnswer answers;
     QString offered;
     answers.then([&offered](QWidget* window) {
@@ -150,7 +150,7 @@ void PortsWindowTest::commandFollowsAppendAndChoiceSurvivesRestart() {
         settings.setValue(QStringLiteral("Port"), pty.device());
     }
     const QString table = f.dataPath(QStringLiteral("chosen.dbf"));
-    w.SaveDialog1.handler = [table](FileDialog& d) {
+    w.saveDialog().handler = [table](FileDialog& d) {
         d.fileName = table;
         return true;
     };

@@ -79,7 +79,7 @@ private slots:
             QCOMPARE(w.grid(page)->rowCount(), counts[page]);
             QCOMPARE(shown(w, "MODE"), QList<double>(counts[page], double(page)));
         }
-        QCOMPARE(w.Dbf1.filter(), QStringLiteral("MODE=2"));
+        QCOMPARE(w.session().table().filter(), QStringLiteral("MODE=2"));
     }
 
     void titleClicksSortAndRemovingTheSortDropsTheIndexFile() {
@@ -141,6 +141,31 @@ private slots:
         QCOMPARE(readHeader(path).indexFlag, 1);
         AppFixture::openThroughDialog(w, path);
         QCOMPARE(shown(w, "F"), QList<double>({40, 30, 20, 10}));
+    }
+
+    void aSortTheTableRefusesEndsInTheErrorBox() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.openMixed(w);
+        settle();
+        // A folder stands where the index file goes: the sort cannot be written.
+        QVERIFY(QDir().mkpath(mdxOf(path)));
+        DBGridPro* g = w.grid(0);
+        const int F = col(g, "F");
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok);
+        clickTitle(g, F);
+        QCOMPARE(answers.unexpected(), 0);
+        QCOMPARE(answers.seen().size(), size_t(1));
+        QCOMPARE(answers.seen()[0].title, QStringLiteral("Error"));
+        QVERIFY(!answers.seen()[0].text.isEmpty());
+        // The mark stays as clicked, the rows in record order; the next command runs.
+        QCOMPARE(g->column(F).sortState, tsSortedUp);
+        QCOMPARE(shown(w, "N"), QList<double>({1, 3, 5, 8}));
+        bool ran = false;
+        w.dispatch([&] { ran = true; });
+        QVERIFY(ran);
     }
 
     void anotherProgramsIndexIsSortedInMemoryAndLeftAlone() {
@@ -229,7 +254,7 @@ private slots:
             DBGridPro* g = w.grid(2);
             const int note = col(g, "COMMENT");
             g->setCurrentCell(0, note);
-            w.ColorDialog1.handler = [&](ColorDialog& d) {
+            w.colorDialog().handler = [&](ColorDialog& d) {
                 d.color = red;
                 return true;
             };

@@ -91,7 +91,7 @@ private slots:
         QVERIFY(w.centralWidget()->autoFillBackground());
         QVERIFY(!control(w, "bin1")->isVisible());
         QVERIFY(!w.TableOpen());
-        QVERIFY(!w.Dbf1.isOpen());
+        QVERIFY(!w.session().table().isOpen());
         QStringList pages;
         for (int i = 0; i < w.views().PageControl1->count(); ++i)
             pages << w.views().PageControl1->tabText(i);
@@ -118,7 +118,9 @@ private slots:
                 if (qobject_cast<TForm1*>(top) && top->isVisible())
                     mainShownDuringSplash = true;
         });
-        auto p = startUp(StartOptions{400});
+        StartOptions options;
+        options.splashMs = 400;
+        auto p = startUp(options);
         QVERIFY(splashSeen);
         QCOMPARE(splashInterval, 400);
         QVERIFY(closedByItsTimer);
@@ -146,15 +148,15 @@ private slots:
         {
             auto p = f.start();
             const QString cwd = QDir::toNativeSeparators(QDir::currentPath());
-            QCOMPARE(p->Form1->DefaultDir, cwd);
+            QCOMPARE(p->Form1->defaultDir(), cwd);
             QCOMPARE(storedValue(QStringLiteral("Default_dir")).toString(), cwd);
-            QCOMPARE(p->Form1->OpenDialog1.initialDir, cwd);
-            QCOMPARE(p->Form1->SaveDialog1.initialDir, cwd);
+            QCOMPARE(p->Form1->openDialog().initialDir, cwd);
+            QCOMPARE(p->Form1->saveDialog().initialDir, cwd);
         }
         storeValue(QStringLiteral("Default_dir"), f.dataPath(QString()));
         auto p = f.start();
-        QCOMPARE(p->Form1->DefaultDir, f.dataPath(QString()));
-        QCOMPARE(p->Form1->OpenDialog1.initialDir, f.dataPath(QString()));
+        QCOMPARE(p->Form1->defaultDir(), f.dataPath(QString()));
+        QCOMPARE(p->Form1->openDialog().initialDir, f.dataPath(QString()));
     }
 
     void leavingStoresFolderAndLayoutsOnlyThroughTheCloseBox_data() {
@@ -205,7 +207,7 @@ private slots:
         QCOMPARE(answers.seen()[0].title, QStringLiteral("Кварнел-ЛД5"));
         QVERIFY(answers.seen()[0].text.contains(QStringLiteral("не будут сохранены")));
         QVERIFY(w.settingsWarningShown());
-        QCOMPARE(w.DefaultDir, QDir::toNativeSeparators(QDir::currentPath()));
+        QCOMPARE(w.defaultDir(), QDir::toNativeSeparators(QDir::currentPath()));
 
         f.openMixed(w);
         QVERIFY(w.TableOpen());
@@ -214,7 +216,7 @@ private slots:
         QCOMPARE(answers.seen().size(), std::size_t(1));
         QCOMPARE(answers.unexpected(), 0);
         // The values live on for the run.
-        QVERIFY(!w.Settings.readString(QStringLiteral("Table_1")).isEmpty());
+        QVERIFY(!w.settings().readString(QStringLiteral("Table_1")).isEmpty());
     }
 
     // --- help and about ---
@@ -238,13 +240,14 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         AppFixture f;
-        auto p = f.start();
-        TForm1& w = *p->Form1;
         QStringList viewed;
-        w.WinHelpViewer = [&](const QString& path) {
+        StartOptions options;
+        options.winHelpViewer = [&](const QString& path) {
             viewed << path;
             return true;
         };
+        auto p = f.start(options);
+        TForm1& w = *p->Form1;
         ModalAnswer answers;
         if (trigger == QLatin1String("F1")) {
             w.activateWindow();
@@ -338,22 +341,22 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QVERIFY(w.views().PageControl1->isVisible());
-        QCOMPARE(w.DefaultDir, QDir::toNativeSeparators(f.dataPath(QString()).chopped(1)));
+        QCOMPARE(w.defaultDir(), QDir::toNativeSeparators(f.dataPath(QString()).chopped(1)));
         QVERIFY(!w.TableModified());
         control(w, "N16")->trigger();
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел-ЛД5"));
         QCOMPARE(TForm1::applicationTitle(), QStringLiteral("Кварнел-ЛД5"));
         QVERIFY(!w.views().PageControl1->isVisible());
-        QVERIFY(!w.Dbf1.isOpen());
+        QVERIFY(!w.session().table().isOpen());
     }
 
     void openDialogIsPreparedForTables() {
         AppFixture f;
         auto p = f.start();
         TForm1& w = *p->Form1;
-        w.OpenDialog1.fileName = QStringLiteral("left over");
+        w.openDialog().fileName = QStringLiteral("left over");
         FileDialog seen(FileDialog::Kind::Open);
-        w.OpenDialog1.handler = [&](FileDialog& d) {
+        w.openDialog().handler = [&](FileDialog& d) {
             seen = d;
             return false;
         };
@@ -371,7 +374,7 @@ private slots:
         auto p = f.start();
         TForm1& w = *p->Form1;
         int asked = 0;
-        w.OpenDialog1.handler = [&](FileDialog&) {
+        w.openDialog().handler = [&](FileDialog&) {
             ++asked;
             return false;
         };
@@ -433,7 +436,7 @@ private slots:
         QCOMPARE(answers.seen()[1].title, QStringLiteral("Ошибка"));
         QCOMPARE(answers.seen()[1].text, QStringLiteral("База данных повреждена !") + reason);
         QVERIFY(!w.TableOpen());
-        QVERIFY(!w.Dbf1.isOpen());
+        QVERIFY(!w.session().table().isOpen());
         QVERIFY(!w.views().PageControl1->isVisible());
         QVERIFY(!control(w, "N16")->isEnabled());
         QCOMPARE(w.windowTitle(), QStringLiteral("Кварнел-ЛД5"));
@@ -455,7 +458,7 @@ private slots:
         w.findChild<QAction*>(trigger)->trigger();
         QVERIFY(!w.TableModified());
         QVERIFY(w.TableOpen());
-        QVERIFY(w.Dbf1.isOpen());
+        QVERIFY(w.session().table().isOpen());
         QCOMPARE(w.windowTitle(), QStringLiteral("Цех1 - Кварнел-ЛД5"));
         QCOMPARE(w.grid(0)->rowCount(), 4);
         ModalAnswer answers;

@@ -53,7 +53,7 @@ private slots:
             header->viewport(), Qt::LeftButton, {},
             QPoint(header->sectionViewportPosition(V) + header->sectionSize(V) / 2, header->height() / 2));
         settle();
-        QCOMPARE(w.Dbf1.currentIndex(), QStringLiteral("db1"));
+        QCOMPARE(w.session().table().currentIndex(), QStringLiteral("db1"));
 
         ChartWindow* c = openChart(w);
         QVERIFY(c && c->isVisible());
@@ -67,14 +67,14 @@ private slots:
         QVERIFY(at);
         QTest::mouseClick(view, Qt::LeftButton, {}, at->toPoint());
         settle();
-        QCOMPARE(w.Dbf1.recNo(), 8);
-        QCOMPARE(g->currentRow(), w.Dbf1.position());
+        QCOMPARE(w.session().table().recNo(), 8);
+        QCOMPARE(g->currentRow(), w.session().table().position());
         QCOMPARE(g->selectedRows(), std::vector<int>{g->currentRow()});
         QCOMPARE(view->chart().marked(), 4);
 
         // The grid's current row is marked on the chart.
-        w.Dbf1.goToRecNo(1);
-        const int row = w.Dbf1.position();
+        w.session().table().goToRecNo(1);
+        const int row = w.session().table().position();
         g->setCurrentCell(row == 0 ? 1 : 0, 0);
         g->setCurrentCell(row, 0);
         settle();
@@ -124,7 +124,7 @@ private slots:
         cls->setCurrentIndex(cls->findData(QStringLiteral("custom")));
         c->findChild<QDoubleSpinBox*>(QStringLiteral("LimitCD"))->setValue(9.5);
         QCOMPARE(c->view()->chart().zones()->cd, 9.5);
-        ChartWindow again(w.Dbf1, nullptr);
+        ChartWindow again(w.session().table(), nullptr);
         QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("ZonesBox"))->isChecked());
         QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("ClassBox"))->currentData().toString(),
                  QStringLiteral("custom"));

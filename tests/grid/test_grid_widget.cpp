@@ -65,18 +65,6 @@ private slots:
         QCOMPARE(states(*f.grid), QStringLiteral("-----------"));
     }
 
-    void errorOfTheSortHandlerIsShownNotThrown() {
-        GridFixture f;
-        QVERIFY(f.show());
-        QStringList errors;
-        f.grid->setErrorHandler([&](const QString& m) { errors << m; });
-        connect(f.grid.get(), &DBGridPro::titleStateChange, f.grid.get(),
-                [](int) { throw KvError(QStringLiteral("Индекс не создан")); });
-        clickTitle(f, f.col("F"));
-        QCOMPARE(errors, QStringList{QStringLiteral("Индекс не создан")});
-        QCOMPARE(f.grid->column(f.col("F")).sortState, tsSortedUp);
-    }
-
     void programSortStatesAreNotReported() {
         GridFixture f;
         QSignalSpy spy(f.grid.get(), &DBGridPro::titleStateChange);

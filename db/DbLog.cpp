@@ -1,0 +1,3 @@
+#include "db/DbLog.h"
+
+Q_LOGGING_CATEGORY(lcDb, "kv.db", QtWarningMsg)
