@@ -6,7 +6,6 @@
 #include "core/Cp1251.h"
 #include "core/Error.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -86,7 +85,7 @@ const IndexDef* DbfTable::Impl::tagDef() const {
 }
 
 bool DbfTable::Impl::ownsIndexFile() const {
-    return open && access == Access::Exclusive && indexKind != mdx::Kind::Foreign;
+    return open && access == Access::Exclusive && indexKind != mdx::Kind::Foreign && !indexNotAFile;
 }
 
 const std::vector<int>& DbfTable::Impl::currentTagOrder() {
@@ -139,7 +138,7 @@ void DbfTable::Impl::writeTag() {
 void DbfTable::Impl::removeTagFile() {
     if (!ownsIndexFile())
         return;
-    if (QFile::exists(indexPath) && !QFile::remove(indexPath))
+    if (!fileio::removeFile(indexPath))
         throw KvError(
             QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(indexPath).fileName()));
     indexKind = mdx::Kind::Missing;

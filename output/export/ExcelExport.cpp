@@ -53,7 +53,7 @@ QString successMessage(const QString& fileName) {
 }
 
 QString sheetName(const QString& firmwareDate) {
-    return xlsTrimmed((QStringLiteral("Кварнел - ЛД5 ") + firmwareDate).left(31));
+    return xlsSheetName(QStringLiteral("Кварнел - ЛД5 ") + firmwareDate);
 }
 
 void fillWorkbook(TvteXLSWorkbook& workbook, DbfTable& table, int mode, const QString& firmwareDate) {
