@@ -242,8 +242,10 @@ bool removeFile(const QString& path) {
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0)
         return true;
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
+    }
     return ::unlink(native.constData()) == 0 || errno == ENOENT;
 }
 

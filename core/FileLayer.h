@@ -113,7 +113,7 @@ PathKind kindOf(const QString& path);
 void requireFileOrNothing(const QString& path);
 
 // Removes path when it is a file or a symbolic link; a folder, a pipe or a device stays where it
-// is. False when a file is still there.
+// is. False, with errno saying why, when something is still there.
 bool removeFile(const QString& path);
 
 // The temporary files of the file layer are named

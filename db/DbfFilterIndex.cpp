@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <charconv>
 
 using namespace dbf;
@@ -139,8 +140,8 @@ void DbfTable::Impl::removeTagFile() {
     if (!ownsIndexFile())
         return;
     if (!fileio::removeFile(indexPath))
-        throw KvError(
-            QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(indexPath).fileName()));
+        throw KvError(QStringLiteral("Не удалось удалить файл индексов «%1»: %2.")
+                          .arg(QFileInfo(indexPath).fileName(), fileio::writeReasonOf(indexPath, errno)));
     indexKind = mdx::Kind::Missing;
     tagPending = false;
     if (indexFlag != 0)
