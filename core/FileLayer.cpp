@@ -1,12 +1,16 @@
 #include "core/FileLayer.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,16 +36,142 @@ QString nameOf(const QString& path) {
     return QFileInfo(path).fileName();
 }
 
-// Non-blocking so that a named pipe given as a table cannot hang the open; size() then refuses it.
+bool isLockedByOther(int fd) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    return fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+}
+
+[[noreturn]] void failNotAFile(const QString& path, mode_t mode) {
+    throw OpenError(QStringLiteral("«%1» не является файлом.").arg(nameOf(path)),
+                    S_ISDIR(mode) ? EISDIR : EINVAL, OpenFailure::NotAFile);
+}
+
+// Looked at before it is opened, so that a device is never opened at all, and opened without
+// waiting, so that a named pipe put there in between cannot hang the open either; what was opened
+// is checked once more. Throws for anything but a regular file; -1 with errno when the open fails.
 int openFile(const QString& path, int flags) {
-    int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        failNotAFile(path, st.st_mode);
+    int fd = ::open(native.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        failNotAFile(path, st.st_mode);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
 [[noreturn]] void fail(const QString& what, const QString& path, int error) {
-    throw FileError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), systemError(error)), error);
+    throw FileError(QStringLiteral("%1 «%2»: %3.").arg(what, nameOf(path), reasonOf(error)), error);
+}
+
+[[noreturn]] void failWrite(const QString& path, int error) {
+    throw FileError(
+        QStringLiteral("Не удалось записать файл «%1»: %2.").arg(nameOf(path), writeReasonOf(path, error)),
+        error);
+}
+
+// --- temporary files ---
+
+constexpr char kTempSuffix[] = ".kvtmp";
+constexpr int kTempSuffixLength = sizeof kTempSuffix - 1;
+// Enough of the target's name for a person to see whose file it was, short enough that the
+// temporary name stays far below the 255 bytes a name may have whatever the target's length.
+constexpr int kTempStemBytes = 40;
+constexpr int kTempHostBytes = 32;
+
+QByteArray cutUtf8(const QByteArray& bytes, int most) {
+    if (bytes.size() <= most)
+        return bytes;
+    int end = most;
+    while (end > 0 && (std::uint8_t(bytes[end]) & 0xC0) == 0x80)
+        --end; // never inside a character
+    return bytes.left(end);
+}
+
+QByteArray stemOf(const QString& fileName) {
+    return cutUtf8(QFile::encodeName(QFileInfo(fileName).fileName()), kTempStemBytes);
+}
+
+// The host as it appears in the names: its first label, in characters any file system takes.
+const QByteArray& hostTag() {
+    static const QByteArray tag = [] {
+        char buf[256] = {};
+        if (::gethostname(buf, sizeof buf - 1) != 0)
+            buf[0] = 0;
+        QByteArray host(buf);
+        host = host.left(host.indexOf('.') < 0 ? host.size() : host.indexOf('.')).left(kTempHostBytes);
+        for (char& c : host)
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'))
+                c = '_';
+        return host.isEmpty() ? QByteArray("host") : host;
+    }();
+    return tag;
+}
+
+struct TemporaryName {
+    QByteArray stem;
+    QByteArray host;
+    pid_t pid = 0;
+};
+
+// Reads a name made by temporaryNameFor(); false for every other name.
+bool parseTemporaryName(const QByteArray& name, TemporaryName& out) {
+    if (!name.startsWith('.') || !name.endsWith(kTempSuffix))
+        return false;
+    QByteArray rest = name.chopped(kTempSuffixLength);
+    // ".<6 random>"
+    if (rest.size() < 8 || rest[rest.size() - 7] != '.')
+        return false;
+    for (char c : rest.right(6))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    rest.chop(7);
+    const qsizetype dot = rest.lastIndexOf('.');
+    if (dot < 0 || dot == rest.size() - 1)
+        return false;
+    const QByteArray digits = rest.mid(dot + 1);
+    bool ok = false;
+    const long long pid = digits.toLongLong(&ok);
+    if (!ok || pid <= 0 || digits.startsWith('0') || digits.startsWith('+') || pid > 0x3FFFFFFF)
+        return false;
+    rest.truncate(dot);
+    const qsizetype tilde = rest.lastIndexOf('~');
+    if (tilde < 1)
+        return false;
+    out.stem = rest.mid(1, tilde - 1);
+    out.host = rest.mid(tilde + 1);
+    out.pid = pid_t(pid);
+    return !out.host.isEmpty();
+}
+
+bool isRunning(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// --- owners ---
+
+QString userName(uid_t uid) {
+    if (const passwd* pw = ::getpwuid(uid); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(uid);
+}
+
+QString groupName(gid_t gid) {
+    if (const group* gr = ::getgrgid(gid); gr && gr->gr_name)
+        return QString::fromLocal8Bit(gr->gr_name);
+    return QString::number(gid);
+}
+
+QStringList& pendingNotices() {
+    static QStringList notices;
+    return notices;
 }
 
 // The file a path names: a file reached through a symbolic link is replaced where it lives, not
@@ -83,25 +213,105 @@ namespace {
     if (error == EACCES || error == EPERM || error == EROFS) {
         const bool readable = ::access(QFile::encodeName(path).constData(), R_OK) == 0;
         throw OpenError(
-            QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), systemError(error)), error,
+            QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), reasonOf(error)), error,
             readable ? OpenFailure::NoWritePermission : OpenFailure::NoReadPermission);
     }
-    throw OpenError(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), systemError(error)),
+    throw OpenError(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(nameOf(path), reasonOf(error)),
                     error, OpenFailure::Other);
 }
 
 } // namespace
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+PathKind kindOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return PathKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return PathKind::File;
+    return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+void requireFileOrNothing(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        failNotAFile(path, st.st_mode);
+}
+
+bool removeFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return true;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    return ::unlink(native.constData()) == 0 || errno == ENOENT;
+}
+
+QByteArray temporaryNameFor(const QString& fileName) {
+    return '.' + stemOf(fileName) + '~' + hostTag() + '.' + QByteArray::number(qint64(::getpid())) +
+           ".XXXXXX" + kTempSuffix;
+}
+
+void removeStaleTemporaries(const QString& folder, const QStringList& targets) {
+    QList<QByteArray> stems;
+    for (const QString& target : targets)
+        stems << stemOf(target);
+    const QByteArray native = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const int dirFd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    QList<QByteArray> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        TemporaryName t;
+        if (!parseTemporaryName(name, t) || t.host != hostTag() ||
+            (!stems.isEmpty() && !stems.contains(t.stem)))
+            continue;
+        if (!isRunning(t.pid))
+            stale << name;
+    }
+    for (const QByteArray& name : stale) {
+        // A writer holds its temporary file locked while it lives: one of another machine that
+        // happens to carry this host's name, or of another process space, is left alone.
+        const int fd =
+            ::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        const bool remove = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !isLockedByOther(fd);
+        ::close(fd);
+        if (remove)
+            ::unlinkat(dirFd, name.constData(), 0);
+    }
+    ::closedir(dir);
+}
+
+void notify(const QString& text) {
+    if (!pendingNotices().contains(text))
+        pendingNotices() << text;
+}
+
+QStringList takeNotices() {
+    QStringList notices;
+    notices.swap(pendingNotices());
+    return notices;
 }
 
 File::~File() {
     close();
 }
 
-File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
+File::File(File&& other) noexcept
+    : m_fd(other.m_fd), m_path(std::move(other.m_path)), m_locked(other.m_locked) {
     other.m_fd = -1;
+    other.m_locked = false;
 }
 
 File& File::operator=(File&& other) noexcept {
@@ -109,7 +319,9 @@ File& File::operator=(File&& other) noexcept {
         close();
         m_fd = other.m_fd;
         m_path = std::move(other.m_path);
+        m_locked = other.m_locked;
         other.m_fd = -1;
+        other.m_locked = false;
     }
     return *this;
 }
@@ -126,10 +338,10 @@ File File::openExclusive(const QString& path) {
                 QStringLiteral("Таблица «%1» уже открыта для записи другой программой.").arg(nameOf(path)),
                 error, OpenFailure::LockedByOther);
         throw OpenError(
-            QStringLiteral("Не удалось захватить файл «%1»: %2.").arg(nameOf(path), systemError(error)),
-            error, OpenFailure::LockUnsupported);
+            QStringLiteral("Не удалось захватить файл «%1»: %2.").arg(nameOf(path), reasonOf(error)), error,
+            OpenFailure::LockUnsupported);
     }
-    return File(fd, path);
+    return File(fd, path, true);
 }
 
 File File::openReadOnly(const QString& path) {
@@ -139,14 +351,30 @@ File File::openReadOnly(const QString& path) {
     return File(fd, path);
 }
 
+void File::removeStaleTemporaries(const QStringList& companions) const {
+    if (m_fd < 0)
+        return;
+    struct flock fl {};
+    fl.l_whence = SEEK_SET;
+    if (!m_locked) {
+        fl.l_type = F_RDLCK;
+        if (injectedLockError != 0 || fcntl(m_fd, F_OFD_SETLK, &fl) != 0)
+            return; // a writer holds the file, or the folder knows no locks: nothing is removed
+    }
+    fileio::removeStaleTemporaries(QFileInfo(m_path).absolutePath(), QStringList{m_path} + companions);
+    if (!m_locked) {
+        fl.l_type = F_UNLCK;
+        fcntl(m_fd, F_OFD_SETLK, &fl);
+    }
+}
+
 bool File::isLockedByWriter(const QString& path) {
-    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a named pipe there must not hang the question.
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    bool locked = fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    struct stat st {};
+    const bool locked = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && isLockedByOther(fd);
     ::close(fd);
     return locked;
 }
@@ -182,7 +410,7 @@ void File::writeAt(qint64 offset, const char* data, qint64 size) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            fail(QStringLiteral("Не удалось записать файл"), m_path, n < 0 ? errno : ENOSPC);
+            failWrite(m_path, n < 0 ? errno : ENOSPC);
         data += n;
         offset += n;
         size -= n;
@@ -191,36 +419,57 @@ void File::writeAt(qint64 offset, const char* data, qint64 size) {
 
 void File::truncate(qint64 size) {
     if (::ftruncate(m_fd, size) != 0)
-        fail(QStringLiteral("Не удалось записать файл"), m_path, errno);
+        failWrite(m_path, errno);
 }
 
 void File::sync() {
     if (::fsync(m_fd) != 0)
-        fail(QStringLiteral("Не удалось записать файл"), m_path, errno);
+        failWrite(m_path, errno);
 }
 
 void File::close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_locked = false;
 }
 
 Replacement::Replacement(const QString& target) : m_target(target) {
     const QString file = fileBehind(target);
-    QFileInfo info(file);
-    m_tempName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                   QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(m_tempName.data());
+    const QByteArray native = QFile::encodeName(file);
+    struct stat old {};
+    const bool replacing = ::stat(native.constData(), &old) == 0;
+    if (replacing && !S_ISREG(old.st_mode))
+        failNotAFile(target, old.st_mode);
+    if (!replacing && errno != ENOENT)
+        failWrite(file, errno); // a name too long, a folder on the way that is none, no access
+    const QFileInfo info(file);
+    m_tempName = QFile::encodeName(info.absolutePath()) + '/' + temporaryNameFor(info.fileName());
+    const int fd = ::mkostemps(m_tempName.data(), kTempSuffixLength, O_CLOEXEC);
     if (fd < 0)
-        fail(QStringLiteral("Не удалось записать файл"), target, errno);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    m_file = File(fd, target);
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat st {};
+        failWrite(file, errno);
+    // Held while the file is being written: removeStaleTemporaries() leaves a locked file alone.
+    const bool locked = lockForWriting(fd);
+    m_file = File(fd, target, locked);
     mode_t mode = 0666;
-    if (::stat(QFile::encodeName(file).constData(), &st) == 0)
-        mode = st.st_mode & 07777;
-    else {
+    if (replacing) {
+        mode = old.st_mode & 07777;
+        // The owner first: a change of owner clears the set-id bits that the mode then restores.
+        struct stat now {};
+        ::fstat(fd, &now);
+        if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+                ::fchown(fd, uid_t(-1), old.st_gid); // the group at least, where we belong to it
+            ::fstat(fd, &now);
+            if (now.st_uid != old.st_uid || now.st_gid != old.st_gid)
+                m_ownerNotice =
+                    QStringLiteral(
+                        "Файл «%1» записан заново и теперь принадлежит пользователю %2 (группа %3): "
+                        "прежнего владельца %4 (группа %5) система сохранить не позволила.")
+                        .arg(nameOf(target), userName(now.st_uid), groupName(now.st_gid),
+                             userName(old.st_uid), groupName(old.st_gid));
+        }
+    } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode &= ~mask;
@@ -248,12 +497,15 @@ File Replacement::commit(bool keepLocked) {
     m_file.sync();
     if (keepLocked && !lockForWriting(m_file.m_fd))
         fail(QStringLiteral("Не удалось захватить файл"), m_target, errno);
+    m_file.m_locked = keepLocked || m_file.m_locked;
     const QString file = fileBehind(m_target);
     if (::rename(m_tempName.constData(), QFile::encodeName(file).constData()) != 0)
-        fail(QStringLiteral("Не удалось записать файл"), m_target, errno);
+        failWrite(file, errno);
     m_done = true;
     // The rename itself must reach the disk too.
     syncFolderOf(file);
+    if (!m_ownerNotice.isEmpty())
+        notify(m_ownerNotice);
     if (!keepLocked) {
         m_file.close();
         return File();
@@ -267,18 +519,22 @@ void saveAtomically(const QString& path, const QByteArray& bytes, const QString&
             failureText.isEmpty() ? QStringLiteral("Не удалось записать файл %1: %2") : failureText;
         throw KvError(text.arg(path, reason));
     };
-    // Qt's own wording of these refusals, which its translation puts in the program's language.
-    const QFileInfo existing(path);
-    if (existing.exists() && !existing.isWritable())
-        refuse(QCoreApplication::translate("QSaveFile", "Existing file %1 is not writable").arg(path));
-    if (existing.isDir())
-        refuse(QCoreApplication::translate("QSaveFile", "Filename refers to a directory"));
+    const QString file = fileBehind(path);
+    requireFileOrNothing(file);
+    if (::access(QFile::encodeName(file).constData(), F_OK) == 0 &&
+        ::access(QFile::encodeName(file).constData(), W_OK) != 0)
+        refuse(writeReasonOf(file, errno == EROFS ? EROFS : EACCES));
+    removeStaleTemporaries(QFileInfo(file).absolutePath());
     try {
-        Replacement file(path);
-        file.write(bytes);
-        file.commit(false);
+        Replacement replacement(path);
+        replacement.write(bytes);
+        replacement.commit(false);
+    } catch (const OpenError& e) {
+        if (e.reason() == OpenFailure::NotAFile)
+            throw;
+        refuse(writeReasonOf(file, e.error()));
     } catch (const FileError& e) {
-        refuse(qt_error_string(e.error()));
+        refuse(writeReasonOf(file, e.error()));
     }
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "core/Error.h"
+#include "core/SystemReason.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
-// POSIX file access for the files the program writes: the tables, their index files and the
-// memory images. Locks are open-file-description locks (F_OFD_SETLK), so two tables of one process
-// exclude each other just as two processes do, and closing some other descriptor of the same file
-// never drops our lock.
+// POSIX file access for the files the program reads and writes: the tables, their index files,
+// the memory images, workbooks, reports and pictures. Locks are open-file-description locks
+// (F_OFD_SETLK), so two tables of one process exclude each other just as two processes do, and
+// closing some other descriptor of the same file never drops our lock.
+// Only regular files are read or replaced, and no path is ever opened in a way that waits: a named
+// pipe, a folder or a device is refused before anything reads from it or writes to it.
 namespace fileio {
 
 // A failure of the system under the file layer. The message is for the user; the error number
@@ -29,7 +33,8 @@ enum class OpenFailure {
     NoReadPermission,  // the file may not be read
     NoWritePermission, // readable, but may not be written
     LockedByOther,     // another writer holds the lock
-    LockUnsupported    // the file system refuses the lock itself (often a network folder)
+    LockUnsupported,   // the file system refuses the lock itself (often a network folder)
+    NotAFile           // a folder, a named pipe, a device: "«…» не является файлом."
 };
 
 class OpenError : public FileError {
@@ -70,6 +75,11 @@ public:
     // Read only, no lock; throws OpenError.
     static File openReadOnly(const QString& path);
 
+    // Removes what writers of this file (and of the companion files beside it) that no longer run
+    // left behind, while no other process holds the file: with the lock this file holds, or a
+    // read lock taken for the moment and given back. Never waits, never fails.
+    void removeStaleTemporaries(const QStringList& companions = {}) const;
+
     bool isOpen() const { return m_fd >= 0; }
     qint64 size() const;
     // Reads exactly size bytes at offset into out; throws on a short read.
@@ -82,17 +92,52 @@ public:
     // True when some other open file description holds a write lock on path.
     static bool isLockedByWriter(const QString& path);
 
+    // The descriptor, for a writer that needs one of its own (dup it; never close it).
+    int descriptor() const { return m_fd; }
+
 private:
     friend class Replacement;
-    explicit File(int fd, QString path) : m_fd(fd), m_path(std::move(path)) {}
+    explicit File(int fd, QString path, bool locked = false)
+        : m_fd(fd), m_path(std::move(path)), m_locked(locked) {}
     int m_fd = -1;
     QString m_path;
+    bool m_locked = false; // this description holds the write lock
 };
 
+// What a path names, found without opening it (a symbolic link is followed).
+enum class PathKind { Missing, File, Folder, Other };
+PathKind kindOf(const QString& path);
+
+// Refuses a path that names something other than a regular file, before anything opens it:
+// OpenError NotAFile "«name» не является файлом.". A missing path passes.
+void requireFileOrNothing(const QString& path);
+
+// Removes path when it is a file or a symbolic link; a folder, a pipe or a device stays where it
+// is. False, with errno saying why, when something is still there.
+bool removeFile(const QString& path);
+
+// The temporary files of the file layer are named
+//   .<start of the target's name>~<host>.<process id>.<6 random characters>.kvtmp
+// Removes those in folder that processes of this host that no longer run have left, and that no
+// process holds: all of them, or those made for one of the files in targets (paths or names).
+// Nothing of any other name is ever touched.
+void removeStaleTemporaries(const QString& folder, const QStringList& targets = {});
+// The temporary name for a target's name, made by this process (the random part as "XXXXXX").
+QByteArray temporaryNameFor(const QString& fileName);
+
+// Things the user should learn that are no failures (an owner the system did not let a replaced
+// file keep, an index name taken by something that is not a file): the layers note them here and
+// the window or the command line shows them when the command is over. Repeats are kept once.
+void notify(const QString& text);
+QStringList takeNotices();
+
 // A file written beside its target and renamed over it once complete and on disk, so that the
-// target is never half-written. Abandoned (destroyed uncommitted), it leaves no trace.
+// target is never half-written. Abandoned (destroyed uncommitted), it leaves no trace; killed, it
+// leaves a temporary file that removeStaleTemporaries() knows by its name.
 // A target reached through a symbolic link is replaced where it lives, the link stays; the new
-// file gets the permissions of the file it replaces, or the usual ones when there is none.
+// file gets the owner, group and permissions of the file it replaces where the system allows
+// (where not, commit() notes which owner it has now), or the usual ones when there is none.
+// A target that is not a regular file is refused (OpenError NotAFile).
 class Replacement {
 public:
     explicit Replacement(const QString& target);
@@ -118,17 +163,15 @@ private:
     File m_file;
     qint64 m_end = 0;
     bool m_done = false;
+    QString m_ownerNotice; // for commit(): the owner the new file could not take over
 };
 
 // Replaces the file at path by bytes, whole or not at all: written beside, flushed, renamed over
 // it. On failure the old file is as it was and KvError says "Не удалось записать файл <path>:
-// <reason>", with the system's reason in the program's language where Qt translates it. Like
-// every save of the program it refuses to replace a folder or a file that may not be written.
-// A caller that words the failure its own way gives failureText with %1 for the path and %2 for
-// the reason.
+// <reason>", with the reason of writeReasonOf(). Like every save of the program it refuses to
+// replace a file that may not be written, and anything that is not a file ("«…» не является
+// файлом."). A caller that words the failure its own way gives failureText with %1 for the path
+// and %2 for the reason. Leftovers of killed writers in the folder are removed first.
 void saveAtomically(const QString& path, const QByteArray& bytes, const QString& failureText = {});
-
-// The system's text for an error number, as the table layer words it.
-QString systemError(int error);
 
 } // namespace fileio

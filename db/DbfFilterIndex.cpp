@@ -6,10 +6,10 @@
 #include "core/Cp1251.h"
 #include "core/Error.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <charconv>
 
 using namespace dbf;
@@ -86,7 +86,7 @@ const IndexDef* DbfTable::Impl::tagDef() const {
 }
 
 bool DbfTable::Impl::ownsIndexFile() const {
-    return open && access == Access::Exclusive && indexKind != mdx::Kind::Foreign;
+    return open && access == Access::Exclusive && indexKind != mdx::Kind::Foreign && !indexNotAFile;
 }
 
 const std::vector<int>& DbfTable::Impl::currentTagOrder() {
@@ -139,9 +139,9 @@ void DbfTable::Impl::writeTag() {
 void DbfTable::Impl::removeTagFile() {
     if (!ownsIndexFile())
         return;
-    if (QFile::exists(indexPath) && !QFile::remove(indexPath))
-        throw KvError(
-            QStringLiteral("Не удалось удалить файл индексов «%1».").arg(QFileInfo(indexPath).fileName()));
+    if (!fileio::removeFile(indexPath))
+        throw KvError(QStringLiteral("Не удалось удалить файл индексов «%1»: %2.")
+                          .arg(QFileInfo(indexPath).fileName(), fileio::writeReasonOf(indexPath, errno)));
     indexKind = mdx::Kind::Missing;
     tagPending = false;
     if (indexFlag != 0)

@@ -1,8 +1,8 @@
 #include "db/DbfIndex.h"
 
+#include "core/FileLayer.h"
 #include "db/DbfCodec.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -103,12 +103,20 @@ QByteArray encodeIndexFile(const Layout& layout, const std::vector<IndexDef>& de
 
 IndexFileState readIndexFile(const QString& path, const Layout& layout, std::vector<IndexDef>& out) {
     out.clear();
-    QFile file(path);
-    if (!file.exists())
+    if (fileio::kindOf(path) == fileio::PathKind::Missing)
         return IndexFileState::Missing;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
+    QByteArray b;
+    try {
+        // Never an open that waits: a pipe of that name is refused like any other non-file.
+        const fileio::File file = fileio::File::openReadOnly(path);
+        const qint64 size = file.size();
+        if (size > kMaxFileSize)
+            return IndexFileState::Damaged;
+        b.resize(size);
+        file.readAt(0, b.data(), size);
+    } catch (const KvError&) {
         return IndexFileState::Damaged;
-    const QByteArray b = file.readAll();
+    }
     if (b.size() < qsizetype(sizeof kMagic) + 12 || std::memcmp(b.constData(), kMagic, sizeof kMagic) != 0)
         return IndexFileState::Damaged;
     const qsizetype end = b.size() - 4;

@@ -5,7 +5,6 @@
 #include "core/Error.h"
 #include "db/DbLog.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -87,20 +86,33 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     bool clearIndexFlag = false;
     const QString mdxPath = mdx::findFile(tablePath);
     mdx::ReadResult mdxRead;
-    {
-        QFile mdxFile(mdxPath);
-        if (mdxFile.exists()) {
-            constexpr qint64 kMaxIndexFile = qint64(256) << 20;
-            const bool huge = mdxFile.size() > kMaxIndexFile;
-            QByteArray bytes;
-            if (mdxFile.open(QIODevice::ReadOnly))
-                bytes = huge ? mdxFile.read(2048) : mdxFile.readAll();
-            mdxRead = mdx::read(bytes, h.layout, records.data(), int(count));
-            if (huge && mdxRead.kind != mdx::Kind::Foreign && mdxRead.kind != mdx::Kind::Legacy)
-                mdxRead.kind = mdx::Kind::Damaged;
-        } else if (h.indexFlag != 0) {
-            clearIndexFlag = true;
+    bool mdxNotAFile = false;
+    switch (fileio::kindOf(mdxPath)) {
+    case fileio::PathKind::File: {
+        constexpr qint64 kMaxIndexFile = qint64(256) << 20;
+        bool huge = false;
+        QByteArray bytes;
+        try {
+            const File mdxFile = File::openReadOnly(mdxPath);
+            const qint64 mdxSize = mdxFile.size();
+            huge = mdxSize > kMaxIndexFile;
+            bytes.resize(huge ? 2048 : mdxSize);
+            mdxFile.readAt(0, bytes.data(), bytes.size());
+        } catch (const KvError&) {
+            bytes.clear(); // unreadable: judged as a file without content
         }
+        mdxRead = mdx::read(bytes, h.layout, records.data(), int(count));
+        if (huge && mdxRead.kind != mdx::Kind::Foreign && mdxRead.kind != mdx::Kind::Legacy)
+            mdxRead.kind = mdx::Kind::Damaged;
+        break;
+    }
+    case fileio::PathKind::Missing:
+        clearIndexFlag = h.indexFlag != 0;
+        break;
+    default:
+        // A folder or a pipe with the index file's name is neither read nor written nor removed.
+        mdxNotAFile = true;
+        break;
     }
     switch (mdxRead.kind) {
     case mdx::Kind::Ours:
@@ -130,6 +142,7 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     indexes = std::move(defs);
     indexPath = mdxPath;
     indexKind = mdxRead.kind;
+    indexNotAFile = mdxNotAFile;
     tagOrder = std::move(mdxRead.order);
     tagOrderValid = indexKind == mdx::Kind::Ours;
     tagPending = indexKind == mdx::Kind::Stale;
@@ -165,6 +178,12 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     }
 }
 
+void DbfTable::Impl::noteIndexNotAFile() const {
+    if (indexNotAFile)
+        fileio::notify(QStringLiteral("«%1» не является файлом: таблица «%2» открыта без индекса.")
+                           .arg(QFileInfo(indexPath).fileName(), fileName()));
+}
+
 void DbfTable::Impl::reset() {
     open = false;
     beside.reset();
@@ -175,6 +194,7 @@ void DbfTable::Impl::reset() {
     indexes.clear();
     indexPath.clear();
     indexKind = mdx::Kind::Missing;
+    indexNotAFile = false;
     tagOrder = {};
     tagOrderValid = false;
     tagPending = false;
@@ -242,7 +262,7 @@ void DbfTable::create(const QString& path, const std::vector<DbfField>& fields, 
     file.write(bytes);
     file.commit(false);
     // The index file of a replaced table describes records that are gone.
-    QFile::remove(mdx::findFile(path));
+    fileio::removeFile(mdx::findFile(path));
 }
 
 void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fields,
@@ -264,7 +284,8 @@ void DbfTable::createBeside(const QString& path, const std::vector<DbfField>& fi
         throw;
     }
     // The new table starts without an index: what the old one had describes records that are gone.
-    QFile::remove(d->indexPath);
+    fileio::removeFile(d->indexPath);
+    d->noteIndexNotAFile();
     d->indexes.clear();
     d->indexKind = mdx::Kind::Missing;
     d->tagOrderValid = false;
@@ -324,6 +345,9 @@ void DbfTable::open(const QString& path, Access access) {
         d->reset();
         throw;
     }
+    // What writers of this table killed half-way left beside it goes now, while no one holds it.
+    d->file.removeStaleTemporaries({d->indexPath});
+    d->noteIndexNotAFile();
     first();
 }
 

@@ -40,6 +40,7 @@ struct DbfTable::Impl {
     // tag DB1 (all records, 0-based), which the index "db1" keeps there while the file is ours.
     QString indexPath;
     dbf::mdx::Kind indexKind = dbf::mdx::Kind::Missing;
+    bool indexNotAFile = false; // a folder or a pipe has the index file's name: no index at all
     std::vector<int> tagOrder;
     bool tagOrderValid = false;
     bool tagPending = false;      // the records changed since the file was written
@@ -71,6 +72,7 @@ struct DbfTable::Impl {
     int fieldNumber(const QString& name) const; // throws for a missing field
 
     void reset(); // forgets the open table, keeping the settings of the object
+    void noteIndexNotAFile() const; // tells the user, once per open, that the table has no index
     fileio::File& out() { return beside ? beside->file() : file; } // where writes go
     // Reads the table from source, which must be the file writes go to.
     void load(const fileio::File& source, const QString& path, Access access);

@@ -1,8 +1,8 @@
 #include "image/MemoryImage.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -188,32 +188,17 @@ void MemoryImage::load(const QByteArray& bytes) {
 
 void MemoryImage::loadFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw KvError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(name, file.errorString()));
-    auto tooLarge = [&](qint64 size) {
-        return KvError(QStringLiteral("Файл «%1» не является образом памяти прибора: его размер %2 байт, "
-                                      "а образ занимает не более %3 байт.")
-                           .arg(name)
-                           .arg(size)
-                           .arg(kImageSize));
-    };
-    if (!file.isSequential() && file.size() > kImageSize)
-        throw tooLarge(file.size());
-    // One byte more than fits tells a file that grew (or a pipe) from an image.
-    QByteArray data(kImageSize + 1, Qt::Uninitialized);
-    qint64 total = 0;
-    while (total < data.size()) {
-        const qint64 n = file.read(data.data() + total, data.size() - total);
-        if (n < 0)
-            throw KvError(QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(name, file.errorString()));
-        if (n == 0)
-            break;
-        total += n;
-    }
-    if (total > kImageSize)
-        throw tooLarge(file.isSequential() ? total : file.size());
-    data.truncate(total);
+    // A regular file only, opened without waiting: a pipe or a device is refused, never read.
+    const fileio::File file = fileio::File::openReadOnly(path);
+    const qint64 size = file.size();
+    if (size > kImageSize)
+        throw KvError(QStringLiteral("Файл «%1» не является образом памяти прибора: его размер %2 байт, "
+                                     "а образ занимает не более %3 байт.")
+                          .arg(name)
+                          .arg(size)
+                          .arg(kImageSize));
+    QByteArray data(size, Qt::Uninitialized);
+    file.readAt(0, data.data(), size);
     load(data);
 }
 

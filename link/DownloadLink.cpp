@@ -1,7 +1,8 @@
 #include "link/DownloadLink.h"
 
+#include "core/SystemReason.h"
+
 #include <cerrno>
-#include <cstring>
 
 DownloadLink::DownloadLink(std::unique_ptr<LinkTimer> answerTimer)
     : m_answerTimer(answerTimer ? std::move(answerTimer)
@@ -90,6 +91,6 @@ QString openFailureReason(const serial::OpenFailure& failure) {
     case ENXIO:
         return QStringLiteral("устройство не найдено");
     default:
-        return QString::fromLocal8Bit(std::strerror(failure.error));
+        return fileio::reasonOf(failure.error);
     }
 }

@@ -1,10 +1,8 @@
 #include "report/PreparedReport.h"
 
+#include "core/Error.h"
 #include "core/FileLayer.h"
 
-#include "core/Error.h"
-
-#include <QFile>
 #include <QtEndian>
 
 #include <array>
@@ -249,14 +247,24 @@ void PreparedReport::saveFile(const QString& path) const {
 }
 
 PreparedReport PreparedReport::loadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw KvError(QStringLiteral("Не удалось открыть файл отчёта «%1»: %2").arg(path, f.errorString()));
+    // A regular file only, opened without waiting: a pipe or a device is refused, never read.
+    fileio::File f;
+    try {
+        f = fileio::File::openReadOnly(path);
+    } catch (const fileio::OpenError& e) {
+        if (e.reason() == fileio::OpenFailure::NotAFile)
+            throw;
+        throw KvError(
+            QStringLiteral("Не удалось открыть файл отчёта «%1»: %2").arg(path, fileio::reasonOf(e.error())));
+    }
     // Far beyond any real report; refuses to read a huge foreign file into memory.
     constexpr qint64 maxSize = 512LL * 1024 * 1024;
-    if (f.size() > maxSize)
+    const qint64 size = f.size();
+    if (size > maxSize)
         throw KvError(QStringLiteral("Файл «%1» не является сохранённым отчётом.").arg(path));
-    return deserialize(f.readAll());
+    QByteArray bytes(size, Qt::Uninitialized);
+    f.readAt(0, bytes.data(), size);
+    return deserialize(bytes);
 }
 
 } // namespace report

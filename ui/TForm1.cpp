@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
 #include "chart/ui/ChartWindow.h"
+#include "core/FileLayer.h"
 #include "grid/ui/DBGridPro.h"
 #include "ui/Command.h"
 #include "ui/HelpViewer.h"
@@ -286,6 +287,10 @@ void TForm1::dispatch(const std::function<void()>& command) {
             return;
         command();
     });
+    // What the file layer noted on the way (an owner not kept, an index name taken by a folder)
+    // is told once the command is over, never in the middle of a write.
+    for (const QString& notice : fileio::takeNotices())
+        command::message(this, QMessageBox::Information, BaseTitle, notice);
 }
 
 void TForm1::tableCommandsEnabled(bool on) {

@@ -27,8 +27,9 @@ QString openFailureReason(const std::exception& failure) {
         return QStringLiteral("Таблица открыта другой программой.");
     case fileio::OpenFailure::LockUnsupported:
         return QStringLiteral("Не удалось заблокировать файл (сетевая папка?)");
+    case fileio::OpenFailure::NotAFile:
     case fileio::OpenFailure::Other:
-        break;
+        return error->message(); // names the file and the system's reason
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "core/QtTranslations.h"
 
 #include <QCoreApplication>
@@ -88,13 +89,24 @@ int run(int argc, char** argv) {
     }
     installQtTranslations(); // the reasons of file errors come from Qt
     QStringList args = QCoreApplication::arguments().mid(2);
+    // What the file layer noted for the user (an owner not kept, an index name taken by a
+    // folder) follows the command's own output, whether it succeeded or not.
+    const auto notices = [] {
+        QTextStream err(stderr);
+        for (const QString& notice : fileio::takeNotices())
+            err << notice << '\n';
+    };
     try {
-        return command->run(args);
+        const int status = command->run(args);
+        notices();
+        return status;
     } catch (const KvError& e) {
         QTextStream(stderr) << e.message() << '\n';
+        notices();
         return 1;
     } catch (const std::exception& e) {
         QTextStream(stderr) << QString::fromLocal8Bit(e.what()) << '\n';
+        notices();
         return 1;
     }
 }

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 namespace cli {
@@ -51,7 +50,7 @@ public:
         const serial::OpenFailure& failure = driver.lastOpenFailure();
         line(ok ? QStringLiteral("Порт %1 (%2)").arg(portName(), failure.device)
                 : QStringLiteral("Порт %1 (%2) не открыт: %3")
-                      .arg(portName(), failure.device, QString::fromLocal8Bit(std::strerror(failure.error))));
+                      .arg(portName(), failure.device, ::openFailureReason(failure)));
         return ok;
     }
     void report(const DownloadProtocol::Events& events) override {
@@ -156,6 +155,11 @@ int download(const QStringList& args) {
     if (append) {
         try {
             MeasurementTable::open(table, tablePath);
+        } catch (const fileio::OpenError& e) {
+            // A table another program holds is sound: it is only busy.
+            if (e.reason() == fileio::OpenFailure::LockedByOther)
+                throw;
+            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
         } catch (const KvError& e) {
             throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
         }

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "image/Importer.h"
@@ -35,6 +36,11 @@ int import(const QStringList& args) {
     if (append) {
         try {
             MeasurementTable::open(table, files[1]);
+        } catch (const fileio::OpenError& e) {
+            // A table another program holds is sound: it is only busy.
+            if (e.reason() == fileio::OpenFailure::LockedByOther)
+                throw;
+            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
         } catch (const KvError& e) {
             throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
         }

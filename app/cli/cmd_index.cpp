@@ -1,9 +1,11 @@
 #include "app/cli/Cli.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace cli {
@@ -29,6 +31,8 @@ int index(const QStringList& args) {
     if (table.indexFileIsForeign())
         throw KvError(QStringLiteral("Файл индексов «%1» принадлежит другой программе и оставлен как был.")
                           .arg(table.indexFileName()));
+    // A folder or a pipe with the index file's name is never written or removed either.
+    fileio::requireFileOrNothing(QFileInfo(a.positional[0]).absoluteDir().filePath(table.indexFileName()));
     if (drop) {
         if (!table.indexNames().empty()) {
             table.selectIndex(QString());

@@ -21,6 +21,10 @@ int report(const QStringList& args) {
     if (a.positional.size() != 2 || a.value(QStringLiteral("--mode")).isEmpty())
         usage();
     const int mode = MeasurementTable::parseMode(a.value(QStringLiteral("--mode")));
+    // The report is a PDF document, and its name says so: no other extension is given one.
+    const QString pdf = a.positional[1];
+    if (!pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        throw KvError(QStringLiteral("Отчёт записывается в файл .pdf, а не «%1».").arg(pdf));
 
     DbfTable dbf1;
     MeasurementTable::open(dbf1, a.positional[0], DbfTable::Access::ReadOnly);
@@ -32,7 +36,7 @@ int report(const QStringList& args) {
         dbf1.addIndex(MeasurementTable::kSortIndex, order.field, order.descending);
         dbf1.selectIndex(MeasurementTable::kSortIndex);
     }
-    reports::writeModeReportPdf(dbf1, mode, a.positional[1]);
+    reports::writeModeReportPdf(dbf1, mode, pdf);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "chart/ChartFile.h"
 #include "chart/ui/ChartView.h"
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "core/SettingsIdentity.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementSchema.h"
@@ -266,6 +267,8 @@ void ChartWindow::save() {
     } catch (const KvError& e) {
         showError(e.message());
     }
+    for (const QString& notice : fileio::takeNotices())
+        QMessageBox::information(this, QStringLiteral("Кварнел-ЛД5"), notice);
 }
 
 void ChartWindow::print() {

@@ -37,7 +37,7 @@ QString successMessage(const QString& fileName) {
 }
 
 QString sheetName(const QString& firmwareDate) {
-    return xlsTrimmed((QStringLiteral("Кварнел - ЛД5 ") + firmwareDate).left(31));
+    return xlsSheetName(QStringLiteral("Кварнел - ЛД5 ") + firmwareDate);
 }
 
 void fillWorkbook(TvteXLSWorkbook& workbook, const DbfTable& table, int mode, const QString& firmwareDate) {

@@ -26,7 +26,8 @@ inline QString defaultSuffix() {
     return QStringLiteral("xls");
 }
 
-// "Кварнел - ЛД5 " and the firmware date of the last identification, cut to 31 and trimmed.
+// "Кварнел - ЛД5 " and the firmware date of the last identification, cut to 31 and trimmed, with
+// the characters Excel refuses in a sheet name replaced (xlsSheetName).
 QString sheetName(const QString& firmwareDate);
 
 // Fills a new sheet of `workbook` from the visible records of `table` (its filter selects the

@@ -1,35 +1,40 @@
 #include "output/xls/CompoundFile.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
-// The error of the first output that has one: a child stream learns of a failed write of
-// the file beneath it only through that file.
-QString gsfMessage(GsfOutput* output, GsfOutput* sink = nullptr) {
-    for (GsfOutput* o : {output, sink}) {
+// The error number of the first output that has one (a child stream learns of a failed write of
+// the file beneath it only through that file), else the one the failing call left.
+int gsfErrorNumber(int saved, GsfOutput* output, GsfOutput* sink = nullptr) {
+    for (GsfOutput* o : {sink, output}) {
         const GError* e = o ? gsf_output_error(o) : nullptr;
-        if (e && e->message)
-            return QString::fromUtf8(e->message);
+        if (e && e->code > 0 && e->code < 4096)
+            return e->code;
     }
-    return QStringLiteral("ошибка ввода-вывода");
+    return saved > 0 ? saved : EIO;
 }
 
-[[noreturn]] void throwWriteError(const QString& path, const QString& reason) {
-    throw KvError(QStringLiteral("Ошибка записи файла %1: %2").arg(path, reason));
+[[noreturn]] void throwWriteError(const QString& path, int error) {
+    throw KvError(QStringLiteral("Не удалось записать файл «%1»: %2.")
+                      .arg(QFileInfo(path).fileName(), fileio::writeReasonOf(path, error)));
 }
 
 class GsfStream final : public StorageStream {
@@ -40,17 +45,20 @@ public:
     GsfOutput* output() const { return m_out; }
 
     void write(const char* data, std::int64_t size) override {
+        errno = 0;
         if (size > 0 && !gsf_output_write(m_out, std::size_t(size), reinterpret_cast<const guint8*>(data)))
-            throwWriteError(m_path, gsfMessage(m_out, m_sink));
+            throwWriteError(m_path, gsfErrorNumber(errno, m_out, m_sink));
     }
     std::int64_t position() const override { return std::int64_t(gsf_output_tell(m_out)); }
     void seek(std::int64_t position) override {
+        errno = 0;
         if (!gsf_output_seek(m_out, gsf_off_t(position), G_SEEK_SET))
-            throwWriteError(m_path, gsfMessage(m_out, m_sink));
+            throwWriteError(m_path, gsfErrorNumber(errno, m_out, m_sink));
     }
     void seekToEnd() override {
+        errno = 0;
         if (!gsf_output_seek(m_out, 0, G_SEEK_END))
-            throwWriteError(m_path, gsfMessage(m_out, m_sink));
+            throwWriteError(m_path, gsfErrorNumber(errno, m_out, m_sink));
     }
 
 private:
@@ -59,58 +67,89 @@ private:
     QString m_path;
 };
 
-// gsf_output_stdio writes into a temporary file beside the target and renames it over the
-// target at close; a close with an error set removes the temporary file instead.
+// The compound file is written by gsf into the file layer's temporary file beside the target,
+// which takes the target's place only once it is complete and on disk.
 class GsfStorage final : public Storage {
 public:
-    GsfStorage(GsfOutput* sink, GsfOutfile* ole, QString path)
-        : m_sink(sink), m_ole(ole), m_path(std::move(path)) {}
+    GsfStorage(std::unique_ptr<fileio::Replacement> file, std::FILE* stream, GsfOutput* sink, GsfOutfile* ole,
+               QString path)
+        : m_file(std::move(file)), m_stream(stream), m_sink(sink), m_ole(ole), m_path(std::move(path)) {}
     ~GsfStorage() override {
-        if (!m_done) {
-            if (m_stream)
-                gsf_output_close(m_stream->output());
-            gsf_output_set_error(m_sink, 0, "abandoned");
-            gsf_output_close(GSF_OUTPUT(m_ole));
-        }
-        m_stream.reset();
+        if (!m_done)
+            abandon();
+        m_child.reset();
         g_object_unref(m_ole);
         g_object_unref(m_sink);
+        if (m_stream)
+            std::fclose(m_stream);
+        // An uncommitted replacement removes its temporary file.
     }
 
     StorageStream& createStream(const QString& name) override {
         GsfOutput* child = gsf_outfile_new_child(m_ole, name.toUtf8().constData(), FALSE);
         if (!child)
             throw KvError(QStringLiteral("CreateStream error %1").arg(EIO));
-        m_stream = std::make_unique<GsfStream>(child, m_sink, m_path);
-        return *m_stream;
+        m_child = std::make_unique<GsfStream>(child, m_sink, m_path);
+        return *m_child;
     }
 
     void commit() override {
         // A full disk shows only here: the writes went into buffers.
-        bool ok = true;
-        QString reason;
-        if (m_stream && !gsf_output_close(m_stream->output())) {
-            ok = false;
-            reason = gsfMessage(m_stream->output(), m_sink);
-            gsf_output_set_error(m_sink, 0, "%s", reason.toUtf8().constData());
-        }
-        const bool closed = gsf_output_close(GSF_OUTPUT(m_ole));
         m_done = true;
-        if (ok && (!closed || gsf_output_error(GSF_OUTPUT(m_ole)) || gsf_output_error(m_sink))) {
-            ok = false;
-            reason = gsfMessage(GSF_OUTPUT(m_ole), m_sink);
+        errno = 0;
+        if (m_child && !gsf_output_close(m_child->output()))
+            fail(gsfErrorNumber(errno, m_child->output(), m_sink));
+        errno = 0;
+        // Closing the compound file closes the file beneath it too.
+        if (!gsf_output_close(GSF_OUTPUT(m_ole)) || gsf_output_error(GSF_OUTPUT(m_ole)) ||
+            gsf_output_error(m_sink))
+            fail(gsfErrorNumber(errno, GSF_OUTPUT(m_ole), m_sink));
+        errno = 0;
+        if (!gsf_output_is_closed(m_sink) && !gsf_output_close(m_sink))
+            fail(gsfErrorNumber(errno, m_sink));
+        std::FILE* stream = std::exchange(m_stream, nullptr);
+        if (std::fflush(stream) != 0) {
+            const int error = errno;
+            std::fclose(stream);
+            throwWriteError(m_path, error);
         }
-        if (!ok)
-            throwWriteError(m_path, reason);
+        std::fclose(stream);
+        try {
+            m_file->commit(false);
+        } catch (const fileio::FileError& e) {
+            throwWriteError(m_path, e.error());
+        }
     }
 
 private:
+    [[noreturn]] void fail(int error) {
+        abandon();
+        throwWriteError(m_path, error);
+    }
+
+    // The temporary file goes with the replacement; gsf must not write any more into it.
+    void abandon() {
+        if (!gsf_output_is_closed(m_sink))
+            gsf_output_set_error(m_sink, 0, "abandoned");
+        for (GsfOutput* o : {m_child ? m_child->output() : nullptr, GSF_OUTPUT(m_ole), m_sink})
+            if (o && !gsf_output_is_closed(o))
+                gsf_output_close(o);
+    }
+
+    std::unique_ptr<fileio::Replacement> m_file;
+    std::FILE* m_stream;
     GsfOutput* m_sink;
     GsfOutfile* m_ole;
     QString m_path;
-    std::unique_ptr<GsfStream> m_stream;
+    std::unique_ptr<GsfStream> m_child;
     bool m_done = false;
 };
+
+// The first line is the one of the structured storage call the workbook writer stands for; the
+// second says why.
+[[noreturn]] void throwCreateError(int code, const QString& reason) {
+    throw KvError(QStringLiteral("StgCreateDocFile error %1\n%2").arg(code).arg(reason));
+}
 
 } // namespace
 
@@ -122,24 +161,34 @@ std::unique_ptr<Storage> createCompoundFile(const QString& path) {
         // and leave the temporary file behind.
         std::signal(SIGXFSZ, SIG_IGN);
     });
-    const QByteArray native = QFileInfo(path).absoluteFilePath().toLocal8Bit();
-    GError* error = nullptr;
-    errno = 0;
-    GsfOutput* sink = gsf_output_stdio_new(native.constData(), &error);
-    const int code = errno ? errno : (error ? error->code : EIO);
-    if (!sink) {
-        if (error)
-            g_error_free(error);
-        throw KvError(QStringLiteral("StgCreateDocFile error %1").arg(code));
+    fileio::removeStaleTemporaries(QFileInfo(path).absolutePath());
+    std::unique_ptr<fileio::Replacement> file;
+    try {
+        file = std::make_unique<fileio::Replacement>(path);
+    } catch (const fileio::FileError& e) {
+        throwCreateError(e.error(), e.message());
     }
-    GsfOutfile* ole = gsf_outfile_msole_new(sink);
+    const int fd = ::dup(file->file().descriptor());
+    std::FILE* stream = fd >= 0 ? ::fdopen(fd, "w+b") : nullptr;
+    if (!stream) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throwCreateError(error, QStringLiteral("Не удалось записать файл «%1»: %2.")
+                                    .arg(QFileInfo(path).fileName(), fileio::reasonOf(error)));
+    }
+    GsfOutput* sink = gsf_output_stdio_new_FILE(QFile::encodeName(path).constData(), stream, TRUE);
+    GsfOutfile* ole = sink ? gsf_outfile_msole_new(sink) : nullptr;
     if (!ole) {
-        gsf_output_set_error(sink, 0, "abandoned");
-        gsf_output_close(sink);
-        g_object_unref(sink);
-        throw KvError(QStringLiteral("StgCreateDocFile error %1").arg(EIO));
+        if (sink) {
+            gsf_output_close(sink);
+            g_object_unref(sink);
+        }
+        std::fclose(stream);
+        throwCreateError(EIO, QStringLiteral("Не удалось записать файл «%1»: %2.")
+                                  .arg(QFileInfo(path).fileName(), fileio::reasonOf(EIO)));
     }
-    return std::make_unique<GsfStorage>(sink, ole, path);
+    return std::make_unique<GsfStorage>(std::move(file), stream, sink, ole, path);
 }
 
 class MemoryStorage::Stream final : public StorageStream {

@@ -29,9 +29,11 @@ public:
     virtual void commit() = 0;
 };
 
-// A compound file under path, written beside it and renamed over an existing file only when
-// commit() succeeds; destroyed uncommitted or failing, it leaves the old file as it was and
-// nothing else behind. Failure to create: "StgCreateDocFile error %d" with errno.
+// A compound file under path, written beside it by the file layer and renamed over an existing
+// file only when commit() succeeds; destroyed uncommitted or failing, it leaves the old file as it
+// was and nothing else behind. Leftovers of killed writers in the folder are removed first.
+// Failure to create: "StgCreateDocFile error %d" with errno, and on a second line the file
+// layer's message saying why; a failed write: "Не удалось записать файл «…»: <reason>.".
 std::unique_ptr<Storage> createCompoundFile(const QString& path);
 
 // A storage in memory, for checking the bytes of a stream.

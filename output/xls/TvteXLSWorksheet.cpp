@@ -4,8 +4,23 @@
 
 #include <algorithm>
 
+QString xlsSheetName(const QString& name) {
+    static const QString forbidden = QStringLiteral("/\\?*[]:");
+    QString t = xlsTrimmed(name.left(31));
+    // Each step leaves a name Excel takes as it is.
+    std::replace_if(
+        t.begin(), t.end(), [](QChar c) { return forbidden.contains(c); }, QLatin1Char('_'));
+    if (t.startsWith(QLatin1Char('\'')))
+        t[0] = QLatin1Char('_');
+    if (t.endsWith(QLatin1Char('\'')))
+        t[t.size() - 1] = QLatin1Char('_');
+    if (t.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0)
+        t += QLatin1Char('_');
+    return t;
+}
+
 void TvteXLSWorksheet::setName(const QString& name) {
-    m_name = xlsTrimmed(name.left(31));
+    m_name = xlsSheetName(name);
 }
 
 int TvteXLSWorksheet::IndexInWorkbook() const {

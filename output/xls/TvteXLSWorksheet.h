@@ -10,6 +10,11 @@
 
 class TvteXLSWorkbook;
 
+// A sheet name Excel opens: the first 31 characters, trimmed; then each of / \ ? * [ ] : and an
+// apostrophe at either end becomes "_", and "History" (the name Excel keeps for itself) gets a "_"
+// after it. A name Excel takes stays as it is.
+QString xlsSheetName(const QString& name);
+
 // A sheet of the workbook: its name, page setup and the list of its ranges.
 class TvteXLSWorksheet {
 public:
@@ -19,7 +24,7 @@ public:
 
     TvteXLSWorkbook* workbook() const { return m_workbook; }
     const QString& Name() const { return m_name; }
-    void setName(const QString& name); // first 31 characters, then trimmed
+    void setName(const QString& name); // as xlsSheetName() makes it
     int IndexInWorkbook() const;
 
     TvteXLSPageSetup& PageSetup() { return m_pageSetup; }

@@ -1,6 +1,7 @@
 #include "report/ui/PreviewWindow.h"
 
 #include "core/Error.h"
+#include "core/FileLayer.h"
 #include "report/ui/PrintDialog.h"
 
 #include <QAction>
@@ -330,6 +331,8 @@ void PreviewWindow::saveAs() {
     } catch (const KvError& e) {
         QMessageBox::critical(this, QStringLiteral("Error"), e.message());
     }
+    for (const QString& notice : fileio::takeNotices())
+        QMessageBox::information(this, QStringLiteral("Кварнел-ЛД5"), notice);
 }
 
 void PreviewWindow::open() {

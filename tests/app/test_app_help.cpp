@@ -308,6 +308,8 @@ private slots:
             QStringLiteral("Не удалось начать печать."),
             QStringLiteral("Зоны вибрации строятся только для виброскорости СКЗ: --value V --rms."),
             QStringLiteral("Пороги есть только у записей режима 1 («Ждущий»)."),
+            QStringLiteral("«…» не является файлом."),
+            QStringLiteral("Отчёт записывается в файл .pdf, а не «…»."),
         };
         for (const QString& m : messages)
             QVERIFY2(errors.contains(m), qPrintable(m));

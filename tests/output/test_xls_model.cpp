@@ -122,6 +122,16 @@ private slots:
         QTest::newRow("blank at the cut")
             << QString(30, QChar('a')) + QStringLiteral("  bc") << QString(30, QChar('a'));
         QTest::newRow("control characters") << QStringLiteral("\t\x01 name\r\n") << QStringLiteral("name");
+        // What Excel refuses in a sheet name becomes "_"; a name it takes stays as it is.
+        QTest::newRow("characters Excel refuses") << QStringLiteral("Кварнел - ЛД5 1/2\\3?4*5[6]7:8")
+                                                  << QStringLiteral("Кварнел - ЛД5 1_2_3_4_5_6_7_8");
+        QTest::newRow("apostrophes at the ends") << QStringLiteral("'цех 1'") << QStringLiteral("_цех 1_");
+        QTest::newRow("apostrophe inside") << QStringLiteral("цех 'Б' №1, (a+b)=c; !@#$%^&")
+                                           << QStringLiteral("цех 'Б' №1, (a+b)=c; !@#$%^&");
+        QTest::newRow("apostrophe at the cut") << QString(30, QChar('a')) + QStringLiteral("'b")
+                                               << QString(30, QChar('a')) + QStringLiteral("_");
+        QTest::newRow("Excel's own name") << QStringLiteral("history") << QStringLiteral("history_");
+        QTest::newRow("a longer name with it") << QStringLiteral("History 2") << QStringLiteral("History 2");
     }
     void namesAreCutThenTrimmed() {
         QFETCH(QString, given);
