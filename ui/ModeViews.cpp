@@ -113,6 +113,9 @@ void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexNa
         table.deleteIndex(indexName);
     } catch (...) {
     }
+    if (const QString notice = table.takeIndexNotice(); !notice.isEmpty())
+        command::message(qobject_cast<QWidget*>(parent()), QMessageBox::Information,
+                         QStringLiteral("Кварнел-ЛД5"), notice);
     try {
         table.closeIndexFile(indexName + QStringLiteral(".mdx"));
     } catch (...) {
@@ -139,6 +142,9 @@ void ModeViews::titleStateChange(DBGridPro& g, int column) {
     m_table.selectIndex(index);
     m_table.regenerateIndexes();
     m_link.reread();
+    if (const QString notice = m_table.takeIndexNotice(); !notice.isEmpty())
+        command::message(qobject_cast<QWidget*>(parent()), QMessageBox::Information,
+                         QStringLiteral("Кварнел-ЛД5"), notice);
     // Another program's index file is never touched: the view is sorted in memory only, and the
     // user learns why once in a run.
     static bool told = false;

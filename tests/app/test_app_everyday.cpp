@@ -169,7 +169,8 @@ private slots:
         QTest::newRow("no read permission") << "chmod"
                                             << "Нет прав на чтение файла.";
         QTest::newRow("not a table") << "garbage"
-                                     << "";
+                                     << "Файл «Цех3.dbf» не является таблицей dBase IV: неизвестная версия "
+                                        "формата (байт 0 = 0x78).";
     }
     void anOpenFailureSaysWhy() {
         QFETCH(QString, cause);
