@@ -215,7 +215,6 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     textReadOnly = unknownCodePage;
     shortfall = shortBy;
     notices = std::move(found);
-    indexNotice = IndexNotice::None;
     state = State::Browse;
     buffer.clear();
     editRecord = -1;

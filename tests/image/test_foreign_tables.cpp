@@ -7,6 +7,7 @@
 #include "image/Importer.h"
 #include "image/MemoryImage.h"
 #include "tests/db/DbTestSupport.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestImages.h"
 
 #include <QJsonArray>
@@ -380,6 +381,87 @@ private slots:
         QVERIFY(t.openNotices().size() <= notices.size());
         t.last();
         QCOMPARE(t.value("DATE").toString(), QStringLiteral("01.01.2026"));
+    }
+
+    // The command line says what the open found and what --repair did; a table another program
+    // holds is refused with that reason alone.
+    void commandLineSaysWhatItFound_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>(
+            "args"); // after the command; "T" stands for the table, "B" for the .bin
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err"); // the whole of stderr
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<bool>("unchanged");
+        const QByteArray own = ownTable();
+        const QByteArray shortTable = withCount(own, 9);
+        const QString shortNotice = QStringLiteral(
+            "В таблице «t.dbf» записей меньше, чем указано в её заголовке: целых записей 2 из 9. Дополнить "
+            "таблицу можно после того, как она сохранена («Сохранить», в командной строке --repair).\n");
+        QTest::newRow("dump of a short table")
+            << shortTable << QStringList{QStringLiteral("dump"), QStringLiteral("T")} << 0 << shortNotice
+            << QString() << true;
+        QTest::newRow("append to a short table")
+            << shortTable
+            << QStringList{QStringLiteral("import"), QStringLiteral("B"), QStringLiteral("T"),
+                           QStringLiteral("--append")}
+            << 1
+            << shortNotice + QStringLiteral("Таблица «t.dbf» короче своего заголовка (целых записей 2 из 9): "
+                                            "дополнять её нельзя, пока она не сохранена («Сохранить», в "
+                                            "командной строке --repair).\n")
+            << QString() << true;
+        QTest::newRow("append with --repair")
+            << shortTable
+            << QStringList{QStringLiteral("import"), QStringLiteral("B"), QStringLiteral("T"),
+                           QStringLiteral("--append"), QStringLiteral("--repair")}
+            << 0 << QStringLiteral("Таблица «t.dbf» записана с числом записей 2 (в заголовке было 9).\n")
+            << QStringLiteral("Добавлено записей: 3\n") << false;
+        QTest::newRow("index of an unknown code page")
+            << withByte(own, 29, char(0x7F))
+            << QStringList{QStringLiteral("index"), QStringLiteral("T"), QStringLiteral("F")} << 0
+            << QStringLiteral(
+                   "Кодовая страница таблицы «t.dbf» неизвестна (байт 29 = 0x7F): текст прочитан в "
+                   "кодировке Windows-1251, примечания изменить нельзя.\n")
+            << QString() << false;
+        QTest::newRow("other fields")
+            << with(with(own, 32 + 4 * 32 + 16, QByteArray("\x13")), 10, QByteArray("\x0A\x01")) // A N(19,9)
+            << QStringList{QStringLiteral("import"), QStringLiteral("B"), QStringLiteral("T"),
+                           QStringLiteral("--append")}
+            << 1
+            << QStringLiteral("База данных повреждена !\nФайл «t.dbf» не является таблицей замеров: поле A: "
+                              "N(19,9), ожидалось N(18,9).\n")
+            << QString() << true;
+        QTest::newRow("held by another program")
+            << own
+            << QStringList{QStringLiteral("import"), QStringLiteral("B"), QStringLiteral("T"),
+                           QStringLiteral("--append"), QStringLiteral("HOLD")}
+            << 1 << QStringLiteral("Таблица «t.dbf» уже открыта для записи другой программой.\n") << QString()
+            << true;
+    }
+    void commandLineSaysWhatItFound() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        QFETCH(QString, out);
+        QFETCH(bool, unchanged);
+        const QString p = m_dir.filePath(QStringLiteral("t.dbf"));
+        const QString bin = m_dir.filePath(QStringLiteral("memory.bin"));
+        QFile::remove(m_dir.filePath(QStringLiteral("t.mdx")));
+        writeBytes(p, bytes);
+        writeBytes(bin, image::testimages::buildImage(
+                            image::testimages::sequence(3, QDateTime(QDate(2026, 1, 1), QTime(8, 0, 0)))));
+        DbfTable holder;
+        if (args.removeAll(QStringLiteral("HOLD")))
+            holder.open(p);
+        args.replaceInStrings(QRegularExpression(QStringLiteral("^T$")), p);
+        args.replaceInStrings(QRegularExpression(QStringLiteral("^B$")), bin);
+        const ProgramRun run = runProgram(qEnvironmentVariable("KV_APP"), args);
+        QCOMPARE(run.err, err);
+        QCOMPARE(run.status, status);
+        if (!out.isEmpty())
+            QCOMPARE(run.out, out);
+        QCOMPARE(fileBytes(p) == bytes, unchanged);
     }
 };
 
