@@ -150,8 +150,9 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
         }
     }
 
-    // The production index: ours is read and its tag selected by name; a damaged one is ignored
-    // (the next sort replaces it); another program's is left alone and never written.
+    // The production index: ours is read and its tag selected by name; a damaged one of ours is
+    // named in the notices and ignored (the next sort replaces it, deleting "db1" removes it);
+    // another program's is left alone and never written.
     std::vector<IndexDef> defs;
     bool clearIndexFlag = false;
     const QString mdxPath = mdx::findFile(tablePath);
