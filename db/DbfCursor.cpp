@@ -334,6 +334,10 @@ void encodeNumber(const DbfField& f, const QVariant& value, char* out) {
         refuseNumber(f, integer ? QString::number(i) : shown(r), fit);
 }
 
+bool isAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 } // namespace
 
 void DbfTable::setValue(const QString& field, const QVariant& value) {
@@ -355,6 +359,11 @@ void DbfTable::setValue(int field, const QVariant& value) {
             encodeNumber(f, value, cell.data());
     } else if (!value.isNull()) {
         const QString text = value.toString();
+        // In a code page this program does not know only a new record's ASCII text is safe to write.
+        if (d->textReadOnly && (d->state != State::Append || !isAscii(text)))
+            throw KvError(QStringLiteral("Кодовая страница таблицы «%1» неизвестна: текст поля %2 изменить "
+                                         "нельзя.")
+                              .arg(d->fileName(), f.name));
         std::optional<QByteArray> bytes = d->codePage->encode(text);
         if (!bytes)
             throw KvError(
@@ -371,6 +380,7 @@ void DbfTable::setValue(int field, const QVariant& value) {
 
 void DbfTable::append() {
     d->requireWritable();
+    requireWholeRecords();
     post();
     d->buffer.assign(size_t(d->layout.recordLength), ' ');
     d->state = State::Append;

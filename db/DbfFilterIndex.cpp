@@ -3,7 +3,6 @@
 
 #include "db/DbfTableImpl.h"
 
-#include "core/Cp1251.h"
 #include "core/Error.h"
 
 #include <QFileInfo>
@@ -103,6 +102,13 @@ const std::vector<int>& DbfTable::Impl::currentTagOrder() {
 void DbfTable::Impl::recordsChanged() {
     tagOrderValid = false;
     dirty = true;
+    if (unkeptTag && ownsIndexFile()) {
+        // A tag this table cannot bring up to date goes rather than mislead other programs.
+        tagPending = true;
+        if (!beside)
+            writeTag();
+        return;
+    }
     if (!tagDef() || !ownsIndexFile())
         return;
     tagPending = true;
@@ -113,11 +119,15 @@ void DbfTable::Impl::recordsChanged() {
 
 void DbfTable::Impl::writeTag() {
     const IndexDef* def = tagDef();
+    if (!def && unkeptTag && ownsIndexFile()) {
+        removeTagFile();
+        return;
+    }
     if (!def || !ownsIndexFile())
         return;
     const int f = fieldNumber(def->field);
     mdx::TagSource source;
-    source.tableName = cp1251::encodeReplacing(QFileInfo(path).completeBaseName(), '_');
+    source.tableName = codePage->encodeReplacing(QFileInfo(path).completeBaseName(), '_');
     source.field = layout.fields[size_t(f)];
     source.descending = def->descending;
     source.data = data.data();
@@ -129,7 +139,10 @@ void DbfTable::Impl::writeTag() {
     fileio::Replacement file(indexPath);
     file.write(bytes);
     file.commit(false);
+    if (indexKind == mdx::Kind::Damaged || indexNotice == IndexNotice::Removed)
+        indexNotice = IndexNotice::Rebuilt;
     indexKind = mdx::Kind::Ours;
+    unkeptTag = false;
     tagPending = false;
     if (indexFlag != 1)
         writeIndexFlag(1);
@@ -142,7 +155,10 @@ void DbfTable::Impl::removeTagFile() {
     if (!fileio::removeFile(indexPath))
         throw KvError(QStringLiteral("Не удалось удалить файл индексов «%1»: %2.")
                           .arg(QFileInfo(indexPath).fileName(), fileio::writeReasonOf(indexPath, errno)));
+    if (indexKind == mdx::Kind::Damaged)
+        indexNotice = IndexNotice::Removed;
     indexKind = mdx::Kind::Missing;
+    unkeptTag = false;
     tagPending = false;
     if (indexFlag != 0)
         writeIndexFlag(0);
@@ -204,8 +220,15 @@ void DbfTable::deleteIndex(const QString& name) {
     auto it = std::find_if(d->indexes.begin(), d->indexes.end(), [&](const IndexDef& x) {
         return x.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0;
     });
-    if (it == d->indexes.end())
+    if (it == d->indexes.end()) {
+        // A file of ours whose tag was not read goes all the same: there is no other way out.
+        if (isTagName(name) && d->ownsIndexFile() && (d->indexKind == mdx::Kind::Damaged || d->unkeptTag)) {
+            post();
+            d->removeTagFile();
+            return;
+        }
         throw KvError(QStringLiteral("В таблице нет индекса «%1».").arg(name));
+    }
     post();
     if (isTagName(name))
         d->removeTagFile(); // the file held this one tag only, so it goes, and byte 28 with it
@@ -273,6 +296,25 @@ bool DbfTable::hasProductionIndex() const {
 
 bool DbfTable::indexFileIsForeign() const {
     return d->open && d->indexKind == mdx::Kind::Foreign;
+}
+
+bool DbfTable::indexFileIsDamaged() const {
+    return d->open && d->indexKind == mdx::Kind::Damaged;
+}
+
+QString DbfTable::takeIndexNotice() {
+    const Impl::IndexNotice notice = d->indexNotice;
+    d->indexNotice = Impl::IndexNotice::None;
+    const QString file = QFileInfo(d->indexPath).fileName();
+    switch (notice) {
+    case Impl::IndexNotice::Removed:
+        return QStringLiteral("Файл индексов «%1» был повреждён и удалён.").arg(file);
+    case Impl::IndexNotice::Rebuilt:
+        return QStringLiteral("Файл индексов «%1» был повреждён и построен заново.").arg(file);
+    case Impl::IndexNotice::None:
+        break;
+    }
+    return {};
 }
 
 QString DbfTable::indexFileName() const {

@@ -84,6 +84,14 @@ Layout lay(std::vector<DbfField> fields, QString* problem) {
 
 } // namespace
 
+QString hexByte(std::uint8_t byte) {
+    return QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
+bool readableVersion(std::uint8_t version) {
+    return version == kVersion || version == 0x83 || version == 0x8B;
+}
+
 void notATable(const QString& fileName, const QString& reason) {
     throw KvError(QStringLiteral("Файл «%1» не является таблицей dBase IV: %2.").arg(fileName, reason));
 }
@@ -130,10 +138,12 @@ QByteArray buildHeader(const Layout& l, std::uint32_t count, std::uint8_t indexF
 int claimedHeaderLength(const QByteArray& head, qint64 fileSize, const QString& fileName) {
     if (fileSize < kFixedSize + kDescriptorSize + 1 || head.size() < kFixedSize)
         notATable(fileName, QStringLiteral("файл слишком короткий"));
-    if (std::uint8_t(head[0]) != kVersion)
-        notATable(fileName, QStringLiteral("неизвестная версия формата"));
+    if (!readableVersion(std::uint8_t(head[0])))
+        notATable(
+            fileName,
+            QStringLiteral("неизвестная версия формата (байт 0 = 0x%1)").arg(hexByte(std::uint8_t(head[0]))));
     int length = get16(head.constData() + 8);
-    if (length < kFixedSize + kDescriptorSize + 1 || (length - kFixedSize - 1) % kDescriptorSize != 0)
+    if (length < kFixedSize + kDescriptorSize + 1)
         notATable(fileName, QStringLiteral("длина заголовка не согласуется с описаниями полей"));
     if (length > fileSize)
         notATable(fileName, QStringLiteral("файл короче своего заголовка"));
@@ -147,8 +157,10 @@ Header parseHeader(const QByteArray& head, const QString& fileName) {
     h.count = get32(p + kCountOffset);
     h.indexFlag = std::uint8_t(p[kIndexFlagOffset]);
     h.driver = std::uint8_t(p[kDriverOffset]);
+    h.bytes = head;
     std::vector<DbfField> fields;
     int at = kFixedSize;
+    // The descriptors end at 0x0D; what follows it up to the header length is padding.
     while (at < length && p[at] != kEndOfHeader) {
         if (at + kDescriptorSize > length - 1)
             notATable(fileName, QStringLiteral("длина заголовка не согласуется с описаниями полей"));
@@ -159,17 +171,23 @@ Header parseHeader(const QByteArray& head, const QString& fileName) {
         f.type = d[11];
         f.length = std::uint8_t(d[16]);
         f.decimals = f.type == 'N' ? std::uint8_t(d[17]) : 0;
+        if (f.type == 'M')
+            throw KvError(QStringLiteral("Таблица «%1» не читается: в ней есть поле примечаний (memo) %2, "
+                                         "текст которого хранится в отдельном файле.")
+                              .arg(fileName, f.name));
         if (f.type == 'C' && d[17] != 0)
             notATable(fileName, QStringLiteral("текстовое поле %1 длиннее 254 байт").arg(f.name));
         fields.push_back(f);
         at += kDescriptorSize;
     }
-    if (at != length - 1 || p[at] != kEndOfHeader)
+    if (at >= length || p[at] != kEndOfHeader)
         notATable(fileName, QStringLiteral("длина заголовка не согласуется с описаниями полей"));
     QString problem;
     h.layout = lay(std::move(fields), &problem);
     if (!problem.isEmpty())
         notATable(fileName, problem);
+    // Records start where bytes 8–9 say, after any padding.
+    h.layout.headerLength = length;
     if (h.layout.recordLength != get16(p + 10))
         notATable(fileName, QStringLiteral("длина записи не согласуется с описаниями полей"));
     return h;

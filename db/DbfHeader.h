@@ -8,10 +8,14 @@
 #include <cstdint>
 #include <vector>
 
-// The header of a dBase IV table: 32 fixed bytes, one 32-byte descriptor per field, 0x0D.
+// The header of a dBase IV table: 32 fixed bytes, one 32-byte descriptor per field, 0x0D, and
+// whatever padding other writers put after it up to the header length of bytes 8–9.
 namespace dbf {
 
-constexpr std::uint8_t kVersion = 0x03; // dBase IV, no memo file
+constexpr std::uint8_t kVersion = 0x03; // dBase IV, no memo file: what this program writes
+// Also read: 0x83 (dBase III with memo) and 0x8B (dBase IV with memo), which other writers keep
+// even when the record has no memo field.
+bool readableVersion(std::uint8_t version);
 constexpr int kFixedSize = 32;
 constexpr int kDescriptorSize = 32;
 constexpr char kEndOfHeader = 0x0D;
@@ -44,14 +48,19 @@ struct Header {
     std::uint32_t count = 0; // as the file says
     std::uint8_t indexFlag = 0;
     std::uint8_t driver = 0;
+    QByteArray bytes; // the whole header as read, padding included
 };
 
 // Reads the fixed part (the first 32 bytes of `head` must be there) and returns the header
 // length it claims, or throws when even that is impossible.
 int claimedHeaderLength(const QByteArray& head, qint64 fileSize, const QString& fileName);
 
-// Parses a complete header of claimedHeaderLength() bytes; throws KvError naming what is wrong.
+// Parses a complete header of claimedHeaderLength() bytes; throws KvError naming what is wrong
+// (a memo field among them: its text lives in a file of its own, which this program does not read).
 Header parseHeader(const QByteArray& head, const QString& fileName);
+
+// A byte as two upper-case hexadecimal digits, as messages name header bytes: "C9".
+QString hexByte(std::uint8_t byte);
 
 // Throws the error for a file that is no consistent table.
 [[noreturn]] void notATable(const QString& fileName, const QString& reason);

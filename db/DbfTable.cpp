@@ -43,6 +43,34 @@ int DbfTable::Impl::fieldNumber(const QString& name) const {
     throw KvError(QStringLiteral("В таблице нет поля «%1».").arg(name));
 }
 
+namespace {
+
+QString unknownCodePageNotice(const QString& name, std::uint8_t driver) {
+    return QStringLiteral("Кодовая страница таблицы «%1» неизвестна (байт 29 = 0x%2): текст прочитан в "
+                          "кодировке Windows-1251, примечания изменить нельзя.")
+        .arg(name, hexByte(driver));
+}
+
+QString shortNotice(const QString& name, std::uint32_t claimed, int whole, int partial, int recordLength) {
+    QString text = QStringLiteral("В таблице «%1» записей меньше, чем указано в её заголовке: целых записей "
+                                  "%2 из %3.")
+                       .arg(name)
+                       .arg(whole)
+                       .arg(claimed);
+    if (partial > 0)
+        text += QStringLiteral(" Последняя запись оборвана (%1 байт из %2).").arg(partial).arg(recordLength);
+    return text + QStringLiteral(" Дополнить таблицу можно после того, как она сохранена («Сохранить», "
+                                 "в командной строке --repair).");
+}
+
+} // namespace
+
+QString dbf::damagedIndexNotice(const QString& indexFile) {
+    return QStringLiteral("Файл индексов «%1» повреждён: порядок сортировки из него не прочитан. Следующая "
+                          "сортировка построит его заново, «Убрать сортировку» удалит его.")
+        .arg(indexFile);
+}
+
 void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     const QString name = QFileInfo(tablePath).fileName();
     const qint64 size = f.size();
@@ -53,35 +81,78 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     f.readAt(0, head.data(), headerLength);
     Header h = parseHeader(head, name);
     std::optional<CodePage> page = CodePage::forDriver(h.driver);
-    if (!page)
-        notATable(name, QStringLiteral("неизвестная кодовая страница (байт 29 = %1)").arg(h.driver));
+    QStringList found; // what the open has to tell
+    const bool unknownCodePage = !page;
+    if (unknownCodePage) {
+        // Read rather than refused: the digits and the dates are ASCII in every code page; only
+        // the notes may show wrong letters, and so they are never written back.
+        page = CodePage::windows1251();
+        found << unknownCodePageNotice(name, h.driver);
+    }
 
-    // A count that disagrees with the file is corrected to the whole records present: an append
-    // interrupted between writing the record and the header leaves such a file, and so does a
-    // truncated copy. A count followed by the end-of-file mark is right whatever follows it.
+    // The records the file holds. A whole block after the counted records that starts with a
+    // deletion mark is a record whose count was never written (an append interrupted between the
+    // record and the header) and is counted in; zero bytes, the end mark or a partial block after
+    // them are padding. A file shorter than its count opens with its whole records and is not
+    // appended to until repair() has written them with the right count.
     const int recordLength = h.layout.recordLength;
-    const qint64 present = (size - headerLength) / recordLength;
+    const qint64 whole = (size - headerLength) / recordLength;
+    if (std::min<qint64>(whole, h.count) > 0x7FFFFFFF / recordLength)
+        notATable(name, QStringLiteral("слишком много записей"));
+    std::vector<char> records(size_t(std::min<qint64>(whole, std::max<qint64>(h.count, 0))) *
+                              size_t(recordLength));
+    const auto isRecordMark = [](char c) { return c == kLiveMark || c == kDeletedMark; };
     qint64 count = h.count;
     bool corrected = false;
-    if (count > present) {
-        count = present;
-        corrected = true;
-    } else if (count < present) {
-        char mark = 0;
-        f.readAt(headerLength + count * recordLength, &mark, 1);
-        if (mark != kEndOfFile) {
-            count = present;
+    std::optional<Shortfall> shortBy;
+    if (count > whole) {
+        f.readAt(headerLength, records.data(), qint64(records.size()));
+        count = whole;
+        // Blocks of padding at the end are no records.
+        while (count > 0 && !isRecordMark(records[size_t(count - 1) * size_t(recordLength)]))
+            --count;
+        int partial = 0;
+        if (count == whole) {
+            const qint64 rest = size - headerLength - whole * recordLength;
+            char mark = 0;
+            if (rest > 0)
+                f.readAt(headerLength + whole * recordLength, &mark, 1);
+            partial = isRecordMark(mark) ? int(rest) : 0;
+        }
+        records.resize(size_t(count) * size_t(recordLength));
+        shortBy = Shortfall{h.count, partial};
+    } else {
+        f.readAt(headerLength, records.data(), qint64(records.size()));
+        // The blocks after the counted ones, a chunk at a time, for as long as they are records.
+        const qint64 perChunk = std::max(1, (1 << 20) / recordLength);
+        std::vector<char> chunk;
+        while (count < whole) {
+            const qint64 n = std::min(whole - count, perChunk);
+            chunk.resize(size_t(n) * size_t(recordLength));
+            f.readAt(headerLength + count * recordLength, chunk.data(), qint64(chunk.size()));
+            qint64 k = 0;
+            while (k < n && isRecordMark(chunk[size_t(k) * size_t(recordLength)]))
+                ++k;
+            if (count + k > 0x7FFFFFFF / recordLength)
+                notATable(name, QStringLiteral("слишком много записей"));
+            records.insert(records.end(), chunk.begin(), chunk.begin() + k * recordLength);
+            count += k;
+            if (k < n)
+                break;
+        }
+        if (count > h.count) {
             corrected = true;
+            found << QStringLiteral("В таблице «%1» после записей, указанных в заголовке (%2), есть ещё %3: "
+                                    "они прочитаны как записи таблицы.")
+                         .arg(name)
+                         .arg(h.count)
+                         .arg(count - qint64(h.count));
         }
     }
-    if (count > 0x7FFFFFFF / recordLength)
-        notATable(name, QStringLiteral("слишком много записей"));
 
-    std::vector<char> records(size_t(count) * size_t(recordLength));
-    f.readAt(headerLength, records.data(), qint64(records.size()));
-
-    // The production index: ours is read and its tag selected by name; a damaged one is ignored
-    // (the next sort replaces it); another program's is left alone and never written.
+    // The production index: ours is read and its tag selected by name; a damaged one of ours is
+    // named in the notices and ignored (the next sort replaces it, deleting "db1" removes it);
+    // another program's is left alone and never written.
     std::vector<IndexDef> defs;
     bool clearIndexFlag = false;
     const QString mdxPath = mdx::findFile(tablePath);
@@ -114,10 +185,15 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
         mdxNotAFile = true;
         break;
     }
+    // A tag of ours on the date-time key is not kept up to date here: it stays while the records
+    // stay as they are, and goes at their first change or when stale.
+    const bool unkept =
+        mdxRead.dateTime && (mdxRead.kind == mdx::Kind::Ours || mdxRead.kind == mdx::Kind::Stale);
     switch (mdxRead.kind) {
     case mdx::Kind::Ours:
     case mdx::Kind::Stale:
-        defs.push_back(mdxRead.def);
+        if (!unkept)
+            defs.push_back(mdxRead.def);
         break;
     case mdx::Kind::Legacy:
         if (h.indexFlag == 0 || readIndexFile(mdxPath, h.layout, defs) != IndexFileState::Ok)
@@ -126,6 +202,8 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     default:
         break;
     }
+    if (mdxRead.kind == mdx::Kind::Damaged)
+        found << damagedIndexNotice(QFileInfo(mdxPath).fileName());
     std::vector<char> flags;
     for (size_t i = 0; i < h.layout.fields.size(); ++i)
         flags.push_back(head[kFixedSize + kDescriptorSize * int(i) + 31]);
@@ -144,9 +222,14 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
     indexKind = mdxRead.kind;
     indexNotAFile = mdxNotAFile;
     tagOrder = std::move(mdxRead.order);
-    tagOrderValid = indexKind == mdx::Kind::Ours;
-    tagPending = indexKind == mdx::Kind::Stale;
+    tagOrderValid = indexKind == mdx::Kind::Ours && !unkept;
+    tagPending = indexKind == mdx::Kind::Stale && !unkept;
+    unkeptTag = unkept;
     fieldFlags = std::move(flags);
+    header = std::move(h.bytes);
+    textReadOnly = unknownCodePage;
+    shortfall = shortBy;
+    notices = std::move(found);
     state = State::Browse;
     buffer.clear();
     editRecord = -1;
@@ -162,6 +245,8 @@ void DbfTable::Impl::load(const File& f, const QString& tablePath, Access how) {
             }
             if (clearIndexFlag)
                 writeIndexFlag(0);
+            if (unkept && indexKind == mdx::Kind::Stale && !beside)
+                removeTagFile();
             // A tag changed under us by another program is brought up to date with the records;
             // should that fail, the table still opens and the next change tries again.
             if (tagPending && !beside) {
@@ -198,7 +283,13 @@ void DbfTable::Impl::reset() {
     tagOrder = {};
     tagOrderValid = false;
     tagPending = false;
+    unkeptTag = false;
     fieldFlags.clear();
+    header.clear();
+    textReadOnly = false;
+    shortfall.reset();
+    notices.clear();
+    indexNotice = IndexNotice::None;
     buffer.clear();
     count = 0;
     pos = -1;
@@ -431,7 +522,13 @@ void DbfTable::pack() {
     Replacement& file = d->beside ? *d->beside : own.emplace(d->path);
     if (d->beside)
         file.rewind();
-    QByteArray header = buildHeader(d->layout, std::uint32_t(live), d->indexFlag, d->driver);
+    // The header as the file has it (another writer's version byte and padding stay), with the
+    // new count.
+    QByteArray header = d->header;
+    stampDate(header.data() + 1);
+    for (int i = 0; i < 4; ++i)
+        header[kCountOffset + i] = char((std::uint32_t(live) >> (8 * i)) & 0xFF);
+    header[kIndexFlagOffset] = char(d->indexFlag);
     for (size_t i = 0; i < d->fieldFlags.size(); ++i)
         header[kFixedSize + kDescriptorSize * int(i) + 31] = d->fieldFlags[i];
     file.write(header);
@@ -463,8 +560,57 @@ void DbfTable::pack() {
     }
     d->count = live;
     d->data.resize(size_t(live) * size_t(length));
+    d->header = header;
+    d->shortfall.reset(); // the packed file holds exactly its records
     d->cur = -1;
     d->dirty = true;
     d->recordsChanged();
     first();
+}
+
+QStringList DbfTable::openNotices() const {
+    if (!d->open)
+        return {};
+    QStringList all;
+    if (d->shortfall)
+        all << shortNotice(d->fileName(), d->shortfall->claimed, d->count, d->shortfall->partial,
+                           d->layout.recordLength);
+    return all + d->notices;
+}
+
+bool DbfTable::isShort() const {
+    return d->open && d->shortfall.has_value();
+}
+
+void DbfTable::requireWholeRecords() const {
+    if (!isShort())
+        return;
+    throw KvError(
+        QStringLiteral("Таблица «%1» короче своего заголовка (целых записей %2 из %3): дополнять её "
+                       "нельзя, пока она не сохранена («Сохранить», в командной строке --repair).")
+            .arg(d->fileName())
+            .arg(d->count)
+            .arg(d->shortfall->claimed));
+}
+
+QString DbfTable::repair() {
+    d->requireWritable();
+    if (!d->shortfall)
+        return {};
+    const Impl::Shortfall was = *d->shortfall;
+    changeBeside([this] {
+        const qint64 end = d->recordOffset(d->count);
+        const char eof = kEndOfFile;
+        d->out().writeAt(end, &eof, 1);
+        d->out().truncate(end + 1);
+        d->writeCount();
+    });
+    d->shortfall.reset();
+    QString text = QStringLiteral("Таблица «%1» записана с числом записей %2 (в заголовке было %3).")
+                       .arg(d->fileName())
+                       .arg(d->count)
+                       .arg(was.claimed);
+    if (was.partial > 0)
+        text += QStringLiteral(" Оборванная запись (%1 байт) отброшена.").arg(was.partial);
+    return text;
 }

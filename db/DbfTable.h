@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <cstdint>
@@ -51,8 +52,11 @@ public:
 
     // Opens the table and its production index file when byte 28 says there is one.
     // Rejects anything that is not a consistent dBase table (see the reliability notes in the
-    // implementation); a record count that disagrees with the file size is corrected to the
-    // whole records present.
+    // implementation). Reads what other writers write: padding after the header, version bytes
+    // 0x83 and 0x8B without a memo field, the code pages of the dBase language drivers (an unknown
+    // one as Windows-1251, with its notes read-only), whole records after the counted ones (counted
+    // in; an exclusive open writes the count), padding after the records (ignored), and a file
+    // shorter than its count (its whole records; see isShort()). openNotices() says what it found.
     void open(const QString& path, Access access = Access::Exclusive);
     void close(); // posts a pending edit first; harmless when not open
     bool isOpen() const;
@@ -63,6 +67,20 @@ public:
     const std::vector<DbfField>& fields() const;
     int fieldIndex(const QString& name) const; // -1 when absent; case-insensitive
     std::uint8_t languageDriver() const;
+
+    // What the open found that the user should be told, one text each: records after the
+    // header's count, a file shorter than its count, an unknown code page, an index file of ours
+    // that cannot be read. Empty for a sound table of this program.
+    QStringList openNotices() const;
+    // The file holds fewer whole records than its header counts. Such a table is not appended to
+    // (append() refuses) until repair() has put its file right.
+    bool isShort() const;
+    // Throws the refusal of append() when the table isShort().
+    void requireWholeRecords() const;
+    // For a short table: the whole records with the right count, a cut-off record after them
+    // dropped, written beside the file and renamed over it (as changeBeside). Returns what it did,
+    // for the user; empty when the table was not short.
+    QString repair();
 
     // --- navigation over visible records ---
     void first();
@@ -160,7 +178,13 @@ public:
     void closeIndexFile(const QString& fileName); // drops the in-memory indexes of that .mdx
     bool hasProductionIndex() const;              // header byte 28
     bool indexFileIsForeign() const;              // an index file beside the table that is not ours
-    QString indexFileName() const;                // the production index file's name, as found
+    // An index file of ours that cannot be read: the next sort of "db1" replaces it, deleting
+    // "db1" removes it (also when no index "db1" was read from it).
+    bool indexFileIsDamaged() const;
+    // What became of a damaged index file of ours since the last call ("повреждён", rebuilt or
+    // removed), for the user; empty when nothing.
+    QString takeIndexNotice();
+    QString indexFileName() const; // the production index file's name, as found
 
 private:
     struct Impl;

@@ -7,6 +7,8 @@
 #include "db/DbfTable.h"
 #include "db/MdxFile.h"
 
+#include <QStringList>
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -44,7 +46,23 @@ struct DbfTable::Impl {
     std::vector<int> tagOrder;
     bool tagOrderValid = false;
     bool tagPending = false;      // the records changed since the file was written
+    bool unkeptTag = false;       // ours, on a key this table does not keep: removed when the records change
     std::vector<char> fieldFlags; // byte 31 of each field descriptor
+    // What a damaged index file of ours became since the caller last asked (takeIndexNotice).
+    enum class IndexNotice { None, Removed, Rebuilt } indexNotice = IndexNotice::None;
+
+    // The header as read, padding and all: a packed file keeps it, with its own count.
+    QByteArray header;
+    // The code page of byte 29 is unknown: text is read as Windows-1251 and no note is written.
+    bool textReadOnly = false;
+    // The file holds fewer records than its header counts: the whole ones are read, and nothing
+    // is appended until repair() has written them with the right count.
+    struct Shortfall {
+        std::uint32_t claimed = 0; // the header's count
+        int partial = 0;           // bytes of a cut-off record after the whole ones
+    };
+    std::optional<Shortfall> shortfall;
+    QStringList notices; // what the open found, for the user
 
     // The cursor.
     std::vector<int> visible; // 0-based physical numbers
@@ -98,6 +116,9 @@ struct DbfTable::Impl {
 };
 
 namespace dbf {
+// The notice of an index file of ours that cannot be read.
+QString damagedIndexNotice(const QString& indexFile);
+
 struct FilterTerm {
     QString field;
     double number = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace dbf::mdx {
 namespace {
@@ -20,6 +21,8 @@ constexpr int kExpressionOffset = 24;
 constexpr int kExpressionEnd = 245;
 constexpr std::uint8_t kFieldKey = 0x10;
 constexpr std::uint8_t kDescendingFlag = 0x08;
+constexpr std::uint8_t kUniqueFlag = 0x40;
+constexpr int kDateTimeKeyLength = 16; // yyyymmddhh:mm:ss
 constexpr char kLegacyMagic[8] = {'K', 'V', 'L', 'D', 'M', 'D', 'X', 0x1A};
 
 std::uint32_t get32(const char* p) {
@@ -98,7 +101,7 @@ std::array<char, kNumericKeyLength> numericKey(const char* text, int length) {
         ++b;
     const int intEnd = b;
     int fracBegin = b, fracEnd = b;
-    if (b < e && text[b] == '.') {
+    if (b < e && (text[b] == '.' || text[b] == ',')) { // the comma of writers in the Russian locale
         fracBegin = ++b;
         while (b < e && text[b] >= '0' && text[b] <= '9')
             ++b;
@@ -320,11 +323,18 @@ QByteArray build(const TagSource& s, const std::vector<int>& order) {
 
 namespace {
 
+// How the key of a tag is made from a record: one field, or the date-time expression.
+struct KeyOfRecord {
+    std::function<QByteArray(const char* record)> bytes;
+    int length = 0;
+    int item = 0;
+    int most = 0;
+};
+
 class Walker {
 public:
-    Walker(const QByteArray& b, const DbfField& f, int offset, const char* data, int count, int recordLength)
-        : m_b(b), m_field(f), m_offset(offset), m_data(data), m_count(count), m_recordLength(recordLength),
-          m_item(itemLength(f)), m_keyLen(keyLength(f)), m_max(maxKeys(f)),
+    Walker(const QByteArray& b, const KeyOfRecord& key, const char* data, int count, int recordLength)
+        : m_b(b), m_key(key), m_data(data), m_count(count), m_recordLength(recordLength),
           m_visited(size_t(b.size() / kBlockSize + 1), false), m_seen(size_t(count), false) {}
 
     // False when the tree cannot be walked (damage); stale() tells whether it disagrees with the records.
@@ -337,16 +347,17 @@ public:
         m_visited[slot] = true;
         const char* p = m_b.constData() + qsizetype(page) * kPageSize;
         const std::uint32_t n = get32(p);
-        if (n > std::uint32_t(m_max))
+        if (n > std::uint32_t(m_key.most))
             return false;
-        const std::uint32_t trailing = get32(p + 8 + n * std::uint32_t(m_item));
+        const std::uint32_t item = std::uint32_t(m_key.item);
+        const std::uint32_t trailing = get32(p + 8 + n * item);
         if (trailing == 0) {
             if (m_leafDepth < 0)
                 m_leafDepth = depth;
             else if (m_leafDepth != depth)
                 return false;
             for (std::uint32_t i = 0; i < n; ++i) {
-                const char* entry = p + 8 + i * std::uint32_t(m_item);
+                const char* entry = p + 8 + i * item;
                 const std::uint32_t rec = get32(entry);
                 if (rec == 0 || rec > std::uint32_t(m_count) || m_seen[rec - 1]) {
                     m_stale = true;
@@ -354,15 +365,15 @@ public:
                 }
                 m_seen[rec - 1] = true;
                 const int r = int(rec - 1);
-                if (keyOf(m_data + qint64(r) * m_recordLength, m_offset, m_field) !=
-                    QByteArray::fromRawData(entry + 4, m_keyLen))
+                if (m_key.bytes(m_data + qint64(r) * m_recordLength) !=
+                    QByteArray::fromRawData(entry + 4, m_key.length))
                     m_stale = true;
                 order.push_back(r);
             }
             return true;
         }
         for (std::uint32_t i = 0; i < n; ++i)
-            if (!walk(get32(p + 8 + i * std::uint32_t(m_item)), depth + 1))
+            if (!walk(get32(p + 8 + i * item), depth + 1))
                 return false;
         return walk(trailing, depth + 1);
     }
@@ -375,63 +386,81 @@ private:
                qint64(page) * kPageSize + kBlockSize <= m_b.size();
     }
     const QByteArray& m_b;
-    const DbfField& m_field;
-    int m_offset;
+    const KeyOfRecord& m_key;
     const char* m_data;
     int m_count;
     int m_recordLength;
-    int m_item, m_keyLen, m_max;
     std::vector<bool> m_visited;
     std::vector<bool> m_seen;
     int m_leafDepth = -1;
     bool m_stale = false;
 };
 
+bool allZero(const char* p, qsizetype size) {
+    return std::all_of(p, p + size, [](char c) { return c == 0; });
+}
+
+// The key expression without blanks, in upper case.
+QString normalised(const QString& expression) {
+    QString out;
+    for (QChar c : expression)
+        if (!c.isSpace())
+            out += c.toUpper();
+    return out;
+}
+
 } // namespace
+
+bool isDateTimeExpression(const QString& expression) {
+    return normalised(expression) == normalised(kDateTimeExpression);
+}
 
 ReadResult read(const QByteArray& bytes, const Layout& layout, const char* data, int count) {
     ReadResult result;
     const qsizetype size = bytes.size();
     const char* b = bytes.constData();
-    if (size == 0) {
-        result.kind = Kind::Damaged; // nothing there that anyone could lose
-        return result;
-    }
     if (size >= qsizetype(sizeof kLegacyMagic) && std::memcmp(b, kLegacyMagic, sizeof kLegacyMagic) == 0) {
         result.kind = Kind::Legacy;
         return result;
     }
-    // The signature of a one-tag file of our layout; a cut-off copy of one is ours, damaged.
+    // Without its header and tag table no program can read an index: a file that lost them to
+    // zeros (or never had them) holds nothing anyone could lose.
+    if (allZero(b, std::min<qsizetype>(size, kNodesOffset - 2 * kPageSize))) {
+        result.kind = Kind::Damaged;
+        return result;
+    }
     if (std::uint8_t(b[0]) != 0x02) {
         result.kind = Kind::Foreign;
         return result;
     }
+    // A cut-off copy of a file of our layout is ours, damaged.
     if (size < kTagTableOffset + kTagEntrySize) {
         const bool looksOurs = size < 27 || (get16(b + 20) == 2 && get16(b + 22) == kBlockSize &&
                                              b[24] == 1 && b[26] == kTagEntrySize);
         result.kind = looksOurs ? Kind::Damaged : Kind::Foreign;
         return result;
     }
+    // Ours: the header this program writes and a first tag DB1. Any other first tag is another
+    // program's, whatever else the file holds.
     const char* tag = b + kTagTableOffset;
     char name[11] = {};
     putName(name, kTagName.toLatin1(), 11);
-    bool otherTags = false;
-    for (int i = 1; i < kTagEntries && kTagTableOffset + (i + 1) * kTagEntrySize <= size; ++i)
-        otherTags = otherTags || tag[i * kTagEntrySize + 4] != 0;
     if (get16(b + 20) != 2 || get16(b + 22) != kBlockSize || b[24] != 1 || b[26] != kTagEntrySize ||
-        get16(b + 28) != 1 || otherTags || std::memcmp(tag + 4, name, 11) != 0 ||
-        std::uint8_t(tag[15]) != kFieldKey || (tag[20] != 'N' && tag[20] != 'C')) {
+        std::memcmp(tag + 4, name, 11) != 0) {
         result.kind = Kind::Foreign;
         return result;
     }
     result.kind = Kind::Damaged;
-    if (size < kNodesOffset + kBlockSize || size % kBlockSize != 0 ||
+    bool otherTags = false;
+    for (int i = 1; i < kTagEntries && kTagTableOffset + (i + 1) * kTagEntrySize <= size; ++i)
+        otherTags = otherTags || !allZero(tag + i * kTagEntrySize, kTagEntrySize);
+    if (get16(b + 28) != 1 || otherTags || size < kNodesOffset + kBlockSize || size % kBlockSize != 0 ||
         get32(b + 32) != std::uint32_t(size / kPageSize) || get32(tag) != std::uint32_t(kHeaderPage))
         return result;
     const char* h = b + kTagHeaderOffset;
     const std::uint8_t format = std::uint8_t(h[8]);
-    if ((format != kFieldKey && format != (kFieldKey | kDescendingFlag)) || h[245] != 0) {
-        result.kind = Kind::Foreign; // unique keys, a filter or an expression: not ours to judge
+    if ((format & kUniqueFlag) != 0 || h[245] != 0) {
+        result.kind = Kind::Foreign; // unique keys or a filter: made by someone on purpose
         return result;
     }
     const char* expression = h + kExpressionOffset;
@@ -441,30 +470,80 @@ ReadResult read(const QByteArray& bytes, const Layout& layout, const char* data,
         result.kind = Kind::Foreign;
         return result;
     }
-    const QString fieldName = QString::fromLatin1(expression, nul - expression).trimmed();
+    const QString keyText = QString::fromLatin1(expression, nul - expression).trimmed();
+    const auto fieldNamed = [&](const QString& wanted) {
+        for (size_t i = 0; i < layout.fields.size(); ++i)
+            if (layout.fields[i].name.compare(wanted, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    };
+    KeyOfRecord key;
+    char keyType = 'C';
+    bool formatFits = false;
     int f = -1;
-    for (size_t i = 0; i < layout.fields.size(); ++i)
-        if (layout.fields[i].name.compare(fieldName, Qt::CaseInsensitive) == 0)
-            f = int(i);
-    if (f < 0) {
-        result.kind = Kind::Foreign; // a key this table's fields do not make
-        return result;
+    if (isDateTimeExpression(keyText)) {
+        const int date = fieldNamed(QStringLiteral("DATE"));
+        const int time = fieldNamed(QStringLiteral("TIME"));
+        if (date < 0 || time < 0 || layout.fields[size_t(date)].type != 'C' ||
+            layout.fields[size_t(date)].length < 10 || layout.fields[size_t(time)].type != 'C' ||
+            layout.fields[size_t(time)].length < 8) {
+            result.kind = Kind::Foreign; // a key this table's fields do not make
+            return result;
+        }
+        const int d = layout.offsets[size_t(date)];
+        const int t = layout.offsets[size_t(time)];
+        key.bytes = [d, t](const char* record) {
+            QByteArray k;
+            k.append(record + d + 6, 4).append(record + d + 3, 2).append(record + d, 2).append(record + t, 8);
+            return k;
+        };
+        key.length = kDateTimeKeyLength;
+        key.item = 4 + (key.length + 3) / 4 * 4;
+        key.most = (kBlockSize - 12) / key.item;
+        formatFits = (format & ~(kFieldKey | kDescendingFlag)) == 0;
+        result.dateTime = true;
+        f = date;
+    } else {
+        f = fieldNamed(keyText);
+        if (f < 0) {
+            result.kind = Kind::Foreign; // a key this table's fields do not make
+            return result;
+        }
+        const DbfField& field = layout.fields[size_t(f)];
+        const int offset = layout.offsets[size_t(f)];
+        key.bytes = [offset, &field](const char* record) { return keyOf(record, offset, field); };
+        key.length = keyLength(field);
+        key.item = itemLength(field);
+        key.most = maxKeys(field);
+        keyType = field.type;
+        formatFits = format == kFieldKey || format == (kFieldKey | kDescendingFlag);
     }
-    const DbfField& field = layout.fields[size_t(f)];
-    if (h[9] != field.type || tag[20] != field.type || get16(h + 12) != keyLength(field) ||
-        get16(h + 18) != itemLength(field) || get16(h + 14) != maxKeys(field))
+    if (!formatFits || h[9] != keyType || tag[20] != keyType || get16(h + 12) != key.length ||
+        get16(h + 18) != key.item || get16(h + 14) != key.most)
         return result;
-    Walker walker(bytes, field, layout.offsets[size_t(f)], data, count, layout.recordLength);
+    Walker walker(bytes, key, data, count, layout.recordLength);
     if (!walker.walk(get32(h), 0))
         return result;
-    result.def = {kTagName.toLower(), field.name, (format & kDescendingFlag) != 0};
+    const bool descending = (format & kDescendingFlag) != 0;
+    result.def = {kTagName.toLower(), layout.fields[size_t(f)].name, descending};
     if (walker.stale()) {
         result.kind = Kind::Stale;
         return result;
     }
     // The walk must give the order the tag promises, else it is rebuilt from the records.
-    if (!inTagOrder(walker.order, data, layout.recordLength, layout.offsets[size_t(f)], field,
-                    result.def.descending)) {
+    bool ordered = true;
+    if (result.dateTime) {
+        for (size_t i = 1; i < walker.order.size() && ordered; ++i) {
+            const int c = std::memcmp(key.bytes(data + qint64(walker.order[i - 1]) * layout.recordLength),
+                                      key.bytes(data + qint64(walker.order[i]) * layout.recordLength),
+                                      size_t(key.length));
+            ordered = c == 0 ? walker.order[i - 1] < walker.order[i] : (descending ? c > 0 : c < 0);
+        }
+    } else {
+        ordered = inTagOrder(walker.order, data, layout.recordLength, layout.offsets[size_t(f)],
+                             layout.fields[size_t(f)], descending);
+    }
+    if (!ordered) {
         result.kind = Kind::Stale;
         return result;
     }

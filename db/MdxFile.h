@@ -20,6 +20,12 @@ constexpr int kBlockSize = 1024;
 constexpr int kNumericKeyLength = 12;
 // The one tag this program keeps in a production index file.
 inline const QString kTagName = QStringLiteral("DB1");
+// The key expression of a tag in date and time order (C(16), yyyymmddhh:mm:ss), which is ours as
+// well as a tag on one field.
+inline const QString kDateTimeExpression =
+    QStringLiteral("SUBSTR(DATE,7,4)+SUBSTR(DATE,4,2)+SUBSTR(DATE,1,2)+TIME");
+// That expression, written with any blanks and letter case.
+bool isDateTimeExpression(const QString& expression);
 
 // The 12-byte BCD key of a numeric field's text (blanks around it allowed). A blank field, and
 // text that is not a plain decimal number, key as zero.
@@ -60,18 +66,22 @@ int keyLength(const DbfField& field);
 int itemLength(const DbfField& field);
 int maxKeys(const DbfField& field);
 
+// Ours is a file with the header this program writes and a first tag DB1 keyed on one field of
+// the table or on the date-time expression.
 enum class Kind {
     Missing,
-    Ours,    // the one tag DB1 on a field of the table, sound, matching the records
+    Ours,    // sound, matching the records
     Stale,   // ours and sound, but its keys are not those of the records (changed by someone else)
-    Damaged, // ours, but its tree cannot be walked; may be replaced
+    Damaged, // ours, but failing the checks (pages, counts, other tag entries, the tree), or a file
+             // without header and tag table; may be replaced or removed
     Legacy,  // the index definitions file of earlier versions of this program
     Foreign  // anything else: another program's index, never touched
 };
 
 struct ReadResult {
     Kind kind = Kind::Missing;
-    IndexDef def;                 // Ours, Stale
+    IndexDef def;                 // Ours, Stale (for the date-time key: the field DATE)
+    bool dateTime = false;        // Ours, Stale: the key is the date-time expression
     std::vector<int> order;       // Ours: 0-based record numbers in tag order
     std::vector<IndexDef> legacy; // Legacy: the definitions it holds
 };

@@ -28,25 +28,46 @@ void createBeside(DbfTable& table, const QString& path, const std::function<void
     table.createBeside(path, fields(), kLanguageDriver, fill);
 }
 
-bool hasMeasurementRecord(const DbfTable& table) {
+namespace {
+
+// "N(18,9)", "C(50)": a field's type as dBase writes it in its structure listings.
+QString shape(const DbfField& f) {
+    if (f.type == 'N')
+        return QStringLiteral("N(%1,%2)").arg(f.length).arg(f.decimals);
+    return QStringLiteral("%1(%2)").arg(QChar::fromLatin1(f.type)).arg(f.length);
+}
+
+} // namespace
+
+QString recordDifference(const std::vector<DbfField>& have) {
     const std::vector<DbfField>& want = fields();
-    const std::vector<DbfField>& have = table.fields();
-    if (!table.isOpen() || have.size() != want.size())
-        return false;
     for (size_t i = 0; i < want.size(); ++i) {
-        if (have[i].name != want[i].name || have[i].type != want[i].type ||
-            have[i].length != want[i].length || have[i].decimals != want[i].decimals)
-            return false;
+        if (i >= have.size())
+            return QStringLiteral("нет поля %1, ожидалось %2").arg(want[i].name, shape(want[i]));
+        if (have[i].name != want[i].name)
+            return QStringLiteral("поле %1: %2, ожидалось поле %3: %4")
+                .arg(have[i].name, shape(have[i]), want[i].name, shape(want[i]));
+        if (have[i].type != want[i].type || have[i].length != want[i].length ||
+            have[i].decimals != want[i].decimals)
+            return QStringLiteral("поле %1: %2, ожидалось %3")
+                .arg(have[i].name, shape(have[i]), shape(want[i]));
     }
-    return true;
+    if (have.size() > want.size())
+        return QStringLiteral("лишнее поле %1: %2").arg(have[want.size()].name, shape(have[want.size()]));
+    return {};
+}
+
+bool hasMeasurementRecord(const DbfTable& table) {
+    return table.isOpen() && recordDifference(table.fields()).isEmpty();
 }
 
 void open(DbfTable& table, const QString& path, DbfTable::Access access) {
     table.open(path, access);
-    if (!hasMeasurementRecord(table)) {
+    const QString difference = recordDifference(table.fields());
+    if (!difference.isEmpty()) {
         table.close();
-        throw KvError(QStringLiteral("Файл «%1» не является таблицей замеров: в нём другие поля.")
-                          .arg(QFileInfo(path).fileName()));
+        throw KvError(QStringLiteral("Файл «%1» не является таблицей замеров: %2.")
+                          .arg(QFileInfo(path).fileName(), difference));
     }
 }
 

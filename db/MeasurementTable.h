@@ -21,8 +21,12 @@ void createFile(const QString& path);
 void createBeside(DbfTable& table, const QString& path, const std::function<void()>& fill);
 
 // Opens path into table and checks that it holds exactly this record (names, types, lengths,
-// decimals); throws KvError otherwise, leaving the table closed.
+// decimals); throws KvError naming the first difference otherwise, leaving the table closed.
 void open(DbfTable& table, const QString& path, DbfTable::Access access = DbfTable::Access::Exclusive);
+
+// The first way in which a field list differs from the measurement record, for the user
+// ("поле A: N(19,9), ожидалось N(18,9)"); empty when it is the record.
+QString recordDifference(const std::vector<DbfField>& fields);
 
 // True when the open table has exactly the fields of the measurement record.
 bool hasMeasurementRecord(const DbfTable& table);

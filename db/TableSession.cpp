@@ -53,12 +53,15 @@ void TableSession::close() {
         emit closed();
 }
 
-void TableSession::save() {
+QString TableSession::save() {
     if (!m_open)
-        return;
+        return {};
     if (m_readOnly)
         throw KvError(readOnlyRefusal());
+    QString repaired;
     if (m_table.isOpen()) {
+        if (m_table.isShort())
+            repaired = m_table.repair();
         const QString path = m_table.path();
         m_table.close();
         try {
@@ -70,6 +73,7 @@ void TableSession::save() {
         emit reloaded();
     }
     m_modified = false;
+    return repaired;
 }
 
 void TableSession::replace(const std::function<void(DbfTable&)>& make) {

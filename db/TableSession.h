@@ -40,10 +40,12 @@ public:
     // when no table was open.
     void close();
 
-    // Writes the table to the disk by closing and reopening it; unedited afterwards. When the
-    // file cannot be taken back, no table is open and the error is thrown. A read-only table is
-    // refused with KvError.
-    void save();
+    // Writes the table to the disk by closing and reopening it; unedited afterwards. A table
+    // shorter than its header counts is first written with its whole records and the right count
+    // (DbfTable::repair), and what that did is returned for the user; otherwise the result is
+    // empty. When the file cannot be taken back, no table is open and the error is thrown. A
+    // read-only table is refused with KvError.
+    QString save();
 
     // Replaces whatever is open by the table `make` leaves open in table() (a new file, an
     // import), unedited. On failure no table is open and the error is thrown.

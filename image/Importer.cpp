@@ -129,6 +129,67 @@ QString messageOf(const std::exception& e) {
     return QString::fromLocal8Bit(e.what());
 }
 
+bool digits(const QString& text, int from, int count) {
+    for (int i = from; i < from + count; ++i)
+        if (text[i] < u'0' || text[i] > u'9')
+            return false;
+    return true;
+}
+
+// dd.mm.yyyy of a day that exists in the Gregorian calendar.
+bool isCalendarDate(const QString& text) {
+    if (text.size() != 10 || text[2] != u'.' || text[5] != u'.' || !digits(text, 0, 2) ||
+        !digits(text, 3, 2) || !digits(text, 6, 4))
+        return false;
+    const int day = text.mid(0, 2).toInt(), month = text.mid(3, 2).toInt(), year = text.mid(6, 4).toInt();
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= days[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// hh:mm:ss of a time of day.
+bool isClockTime(const QString& text) {
+    return text.size() == 8 && text[2] == u':' && text[5] == u':' && digits(text, 0, 2) &&
+           digits(text, 3, 2) && digits(text, 6, 2) && text.mid(0, 2).toInt() < 24 &&
+           text.mid(3, 2).toInt() < 60 && text.mid(6, 2).toInt() < 60;
+}
+
+// The reference key of an append: DATE and TIME of the last row in physical order, whatever its
+// mode, or kNoRecordKey for a table without rows. The table's filter, index and current row are
+// as they were afterwards. A row whose texts are no date and time would make every record of the
+// memory later or none: the append is refused rather than guessed.
+QString referenceKey(DbfTable& table) {
+    const QString filter = table.filter();
+    const bool filtered = table.filtered();
+    const QString index = table.currentIndex();
+    const int current = table.recNo();
+    table.setFiltered(false);
+    if (!index.isEmpty())
+        table.selectIndex(QString());
+    table.last();
+    const int row = table.recordCount() > 0 ? table.recNo() : 0;
+    const QString date = row ? table.value(MeasurementSchema::name(Field::DATE)).toString() : QString();
+    const QString time = row ? table.value(MeasurementSchema::name(Field::TIME)).toString() : QString();
+    if (!index.isEmpty())
+        table.selectIndex(index);
+    table.setFilter(filter);
+    table.setFiltered(filtered);
+    if (current > 0)
+        table.goToRecNo(current);
+    if (row == 0)
+        return kNoRecordKey;
+    if (!isCalendarDate(date) || !isClockTime(time))
+        throw KvError(QStringLiteral("Дополнить таблицу «%1» нельзя: в её последней строке (запись %2) дата "
+                                     "«%3» и время «%4», а нужны настоящие дата дд.мм.гггг и время "
+                                     "чч:мм:сс — с ними сравниваются записи прибора. Таблица не изменена.")
+                          .arg(fileName(table.path()))
+                          .arg(row)
+                          .arg(date, time));
+    return date + time;
+}
+
 } // namespace
 
 QString addedMessage(const ImportResult& result) {
@@ -219,12 +280,19 @@ ImportResult Importer::createTable(const QString& path, const MemoryImage& image
     return result;
 }
 
-ImportResult Importer::append(const MemoryImage& image) {
+QString Importer::checkAppend() {
     if (!m_table.isOpen())
         throw KvError(QStringLiteral("Таблица не открыта."));
     if (m_table.access() != DbfTable::Access::Exclusive)
         throw KvError(
             QStringLiteral("Таблица «%1» открыта только для чтения.").arg(fileName(m_table.path())));
+    m_table.requireWholeRecords();
+    return referenceKey(m_table);
+}
+
+ImportResult Importer::append(const MemoryImage& image) {
+    // Refused before anything changes, the sort included.
+    const QString reference = checkAppend();
     const QString path = m_table.path();
     const DbfTable::Access access = m_table.access();
 
@@ -234,13 +302,6 @@ ImportResult Importer::append(const MemoryImage& image) {
     const QString savedFilter = m_table.filter();
     m_table.setFiltered(false);
     m_table.setFilter(QString());
-
-    // The reference key is the last row in physical order, whatever its mode.
-    m_table.last();
-    QString reference = kNoRecordKey;
-    if (m_table.recordCount() > 0)
-        reference = m_table.value(MeasurementSchema::name(Field::DATE)).toString() +
-                    m_table.value(MeasurementSchema::name(Field::TIME)).toString();
 
     if (m_hooks.hideViews)
         m_hooks.hideViews();

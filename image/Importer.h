@@ -63,15 +63,22 @@ public:
     // and an old file at path is left as it was.
     ImportResult createTable(const QString& path, const MemoryImage& image);
 
-    // bin2tab with the append flag, on the open table (opened exclusively): the records of the
-    // image that are later (is_later) than the table's last row in physical order, whatever its
-    // mode, are appended in image order; the others are dropped (counted in dropped, never
-    // written, which leaves the table the append-then-delete of the original routine would). Rows
-    // deleted earlier are packed away, and the filter text the table had is put back and switched
-    // on. The table stays open and keeps its write lock all along, so no other program can take
-    // it meanwhile. The caller shows addedMessage() and notices(), then saves (Save_DB). On
-    // failure the table is as it was, with its filter, and KvError says why.
+    // bin2tab with the append flag, on the open table (opened exclusively, see checkAppend): the
+    // records of the image that are later (is_later) than the table's last row in physical order, whatever
+    // its mode, are appended in image order; the others are dropped (counted in dropped, never written, which
+    // leaves the table the append-then-delete of the original routine would). Rows deleted earlier are packed
+    // away, and the filter text the table had is put back and switched on. The table stays open and keeps its
+    // write lock all along, so no other program can take it meanwhile. The caller shows addedMessage() and
+    // notices(), then saves (Save_DB). On failure the table is as it was, with its filter, and KvError says
+    // why.
     ImportResult append(const MemoryImage& image);
+
+    // What append() checks before it changes anything, for a caller that checks before the
+    // download: the table is open exclusively, holds its whole records (DbfTable::isShort), and its
+    // last row in physical order has a real date dd.mm.yyyy and time hh:mm:ss. Returns that key
+    // (kNoRecordKey for a table without rows); throws KvError naming the row and its texts.
+    // Leaves the table's filter, index and current row as they were.
+    QString checkAppend();
 
 private:
     void dropSortIndex();

@@ -122,6 +122,9 @@ void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexNa
     // re-read whatever failed before.
     ignoreFailure("selecting the record order", [&] { table.selectIndex(QString()); });
     ignoreFailure("deleting the sort index", [&] { table.deleteIndex(indexName); });
+    if (const QString notice = table.takeIndexNotice(); !notice.isEmpty())
+        command::message(qobject_cast<QWidget*>(parent()), QMessageBox::Information,
+                         QStringLiteral("Кварнел-ЛД5"), notice);
     ignoreFailure("closing the index file",
                   [&] { table.closeIndexFile(indexName + QStringLiteral(".mdx")); });
     ignoreFailure("re-reading the view", [&] { m_link.reread(); });
@@ -143,6 +146,9 @@ void ModeViews::titleStateChange(DBGridPro& g, int column) {
     m_table.selectIndex(index);
     m_table.regenerateIndexes();
     m_link.reread();
+    if (const QString notice = m_table.takeIndexNotice(); !notice.isEmpty())
+        command::message(qobject_cast<QWidget*>(parent()), QMessageBox::Information,
+                         QStringLiteral("Кварнел-ЛД5"), notice);
     // Another program's index file is never touched: the view is sorted in memory only, and the
     // user learns why once in a run.
     static bool told = false;

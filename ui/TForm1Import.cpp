@@ -79,6 +79,8 @@ void TForm1::N14Click() {
     }
     if (!TableOpen() || refuseReadOnly())
         return;
+    // A table that cannot be appended to says so before the instrument is kept busy.
+    image::Importer(Dbf1).checkAppend();
     if (!download())
         return;
 

@@ -34,6 +34,15 @@ QString openFailureReason(const std::exception& failure) {
     return {};
 }
 
+// What the table layer found wrong with a file it could open (another record, a header it cannot
+// read), as it words it.
+QString tableFailureReason(const std::exception& failure) {
+    if (dynamic_cast<const fileio::FileError*>(&failure))
+        return {};
+    const auto* error = dynamic_cast<const KvError*>(&failure);
+    return error ? error->message() : QString();
+}
+
 } // namespace
 
 // The table's open, save and close steps are the session's; the window adds its questions, the
@@ -57,6 +66,8 @@ void TForm1::Open_DB(const QString& path) {
         QString text = QStringLiteral("База данных повреждена !");
         if (const QString reason = openFailureReason(e); !reason.isEmpty())
             text += QLatin1Char('\n') + reason;
+        else if (const QString why = tableFailureReason(e); !why.isEmpty())
+            text += QLatin1Char('\n') + why;
         command::message(this, QMessageBox::Critical, QStringLiteral("Ошибка"), text);
         return;
     }
@@ -68,6 +79,8 @@ void TForm1::Open_DB(const QString& path) {
                          QStringLiteral("Не удалось заблокировать файл (сетевая папка?)\n"
                                         "Таблица открыта только для чтения: изменить, удалить строки, "
                                         "дополнить или сохранить её нельзя."));
+    for (const QString& notice : m_session.table().openNotices())
+        command::message(this, QMessageBox::Warning, BaseTitle, notice);
 }
 
 void TForm1::showTableTitle(const QString& path) {
@@ -102,7 +115,8 @@ void TForm1::Save_DB() {
     if (!TableOpen() || refuseReadOnly())
         return;
     m_views->finishEdits();
-    m_session.save();
+    if (const QString repaired = m_session.save(); !repaired.isEmpty())
+        command::message(this, QMessageBox::Information, BaseTitle, repaired);
 }
 
 void TForm1::N3Click() {

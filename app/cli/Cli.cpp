@@ -3,6 +3,8 @@
 #include "core/Error.h"
 #include "core/FileLayer.h"
 #include "core/QtTranslations.h"
+#include "db/DbfTable.h"
+#include "db/MeasurementTable.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -24,15 +26,16 @@ struct Command {
 
 const Command commands[] = {
     {"dump", &dump, false, "dump TABLE.dbf [--mode N] [--sort FIELD[:desc]]"},
-    {"import", &import, false, "import IMAGE.bin TABLE.dbf [--append]"},
+    {"import", &import, false, "import IMAGE.bin TABLE.dbf [--append [--repair]]"},
     {"export", &exportXls, false, "export TABLE.dbf --mode N OUT.xls [--firmware-date TEXT]"},
     {"report", &report, true, "report TABLE.dbf --mode N OUT.pdf [--sort FIELD[:desc]]"},
-    {"download", &download, false, "download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"},
+    {"download", &download, false,
+     "download TABLE.dbf [--append [--repair]] [--bin FILE.bin] [--port DEVICE]"},
     {"ports", &ports, false, "ports"},
     {"chart", &chart, true,
      "chart TABLE.dbf --mode N --value {A,F,V,S,TR_F,TR_A} [--rms] [--zones CLASS] OUT.{png,svg,pdf} "
      "[--size WxH]"},
-    {"index", &index, false, "index TABLE.dbf FIELD[:desc] | index TABLE.dbf --drop"},
+    {"index", &index, false, "index TABLE.dbf FIELD[:desc] [--repair] | index TABLE.dbf --drop [--repair]"},
 };
 
 const Command* find(const char* name) {
@@ -57,6 +60,36 @@ Arguments parseArguments(const QStringList& args, const QStringList& valueOption
             parsed.positional << a;
     }
     return parsed;
+}
+
+void tellNotices(const QStringList& notices) {
+    QTextStream err(stderr);
+    for (const QString& notice : notices)
+        if (!notice.isEmpty())
+            err << notice << '\n';
+}
+
+void openToRead(DbfTable& table, const QString& path) {
+    MeasurementTable::open(table, path, DbfTable::Access::ReadOnly);
+    tellNotices(table.openNotices());
+}
+
+void openToChange(DbfTable& table, const QString& path, bool repair, bool damagedFirst) {
+    try {
+        MeasurementTable::open(table, path);
+    } catch (const fileio::OpenError& e) {
+        // Held by another program is no damage: that is the whole answer.
+        if (e.reason() == fileio::OpenFailure::LockedByOther || !damagedFirst)
+            throw;
+        throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
+    } catch (const KvError& e) {
+        if (!damagedFirst)
+            throw;
+        throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
+    }
+    if (repair && table.isShort())
+        tellNotices({table.repair()});
+    tellNotices(table.openNotices());
 }
 
 bool isCommand(int argc, char** argv) {

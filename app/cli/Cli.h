@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class DbfTable;
+
 // The batch command line: `kvarnel-ld5 COMMAND ARGS...`. Without arguments the program starts its
 // window. Each command prints its errors on stderr and returns the exit status.
 namespace cli {
@@ -26,6 +28,17 @@ struct Arguments {
 // than maxPositional, calls usage, which throws.
 Arguments parseArguments(const QStringList& args, const QStringList& valueOptions, qsizetype maxPositional,
                          const std::function<void()>& usage);
+
+// Opens the measurement table for a command that changes it: with `repair`, a table shorter than
+// its header counts is first put right (DbfTable::repair), which is said on stderr; then the
+// notices of the open go to stderr. A table another program holds is refused with that reason
+// alone; any other failure of the open has "База данных повреждена !" as its first line when
+// `damagedFirst` is set.
+void openToChange(DbfTable& table, const QString& path, bool repair, bool damagedFirst);
+// Opens the measurement table for reading and writes the notices of the open on stderr.
+void openToRead(DbfTable& table, const QString& path);
+// The notices of an open table, one line each, on stderr.
+void tellNotices(const QStringList& notices);
 
 // The commands, one file each. `args` holds the arguments after the command name.
 int dump(const QStringList& args);

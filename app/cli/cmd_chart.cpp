@@ -74,7 +74,7 @@ int chart(const QStringList& args) {
                            : QSize(1600, 900);
 
     DbfTable table;
-    MeasurementTable::open(table, a.positional[0], DbfTable::Access::ReadOnly);
+    openToRead(table, a.positional[0]);
     table.setFilter(MeasurementTable::modeFilter(mode));
     table.setFiltered(true);
 

@@ -119,11 +119,12 @@ private:
 
 } // namespace
 
-// kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]: the download of
-// "Создать" (or of "Дополнить" with --append) without the window, then its import. --port looks
-// for the instrument on that port only.
+// kvarnel-ld5 download TABLE.dbf [--append [--repair]] [--bin FILE.bin] [--port DEVICE]: the
+// download of "Создать" (or of "Дополнить" with --append) without the window, then its import.
+// --port looks for the instrument on that port only; --repair as for import.
 int download(const QStringList& args) {
     bool append = false;
+    bool repair = false;
     QString binPath;
     QString port;
     QStringList files;
@@ -131,6 +132,8 @@ int download(const QStringList& args) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--append")) {
             append = true;
+        } else if (arg == QLatin1String("--repair")) {
+            repair = true;
         } else if (arg == QLatin1String("--bin")) {
             if (i + 1 >= args.size())
                 throw KvError(QStringLiteral("После --bin нужно имя файла."));
@@ -145,24 +148,16 @@ int download(const QStringList& args) {
             files << arg;
         }
     }
-    if (files.size() != 1)
-        throw KvError(QStringLiteral(
-            "Использование: kvarnel-ld5 download TABLE.dbf [--append] [--bin FILE.bin] [--port DEVICE]"));
+    if (files.size() != 1 || (repair && !append))
+        throw KvError(QStringLiteral("Использование: kvarnel-ld5 download TABLE.dbf [--append [--repair]] "
+                                     "[--bin FILE.bin] [--port DEVICE]"));
     const QString tablePath = files.first();
 
     // A table to append to is checked before the instrument is kept busy for a quarter of a minute.
     DbfTable table;
     if (append) {
-        try {
-            MeasurementTable::open(table, tablePath);
-        } catch (const fileio::OpenError& e) {
-            // A table another program holds is sound: it is only busy.
-            if (e.reason() == fileio::OpenFailure::LockedByOther)
-                throw;
-            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
-        } catch (const KvError& e) {
-            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
-        }
+        openToChange(table, tablePath, repair, true);
+        image::Importer(table).checkAppend();
     }
 
     ConsoleDownload link(::isatty(::fileno(stderr)) != 0);
@@ -189,11 +184,14 @@ int download(const QStringList& args) {
     image::Importer importer(table);
     const image::ImportResult result =
         append ? importer.append(memory) : importer.createTable(tablePath, memory);
+    const QString indexNotice = table.takeIndexNotice();
     table.close();
     if (append)
         QTextStream(stdout) << image::addedMessage(result) << '\n';
     for (const QString& notice : image::notices(result))
         err << notice << '\n';
+    if (!indexNotice.isEmpty())
+        err << indexNotice << '\n';
     return binFailed ? 1 : 0;
 }
 

@@ -68,6 +68,7 @@ int dump(const QStringList& args) {
 
     DbfTable table;
     table.open(a.positional[0], DbfTable::Access::ReadOnly);
+    tellNotices(table.openNotices());
     if (const QString mode = a.value(QStringLiteral("--mode")); !mode.isEmpty()) {
         table.setFilter(MeasurementTable::modeFilter(MeasurementTable::parseMode(mode)));
         table.setFiltered(true);

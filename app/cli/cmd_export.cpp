@@ -28,7 +28,7 @@ int exportXls(const QStringList& args) {
     const QString out = a.positional[1];
 
     DbfTable dbf;
-    MeasurementTable::open(dbf, a.positional[0], DbfTable::Access::ReadOnly);
+    openToRead(dbf, a.positional[0]);
     dbf.selectIndex(QString());
     dbf.setFilter(MeasurementTable::modeFilter(mode));
     dbf.setFiltered(true);

@@ -11,21 +11,26 @@
 
 namespace cli {
 
-// kvarnel-ld5 import IMAGE.bin TABLE.dbf [--append]: "Загрузить bin-файл" without the window, or
-// with --append, "Дополнить" fed from a .bin instead of a download.
+// kvarnel-ld5 import IMAGE.bin TABLE.dbf [--append [--repair]]: "Загрузить bin-файл" without the
+// window, or with --append, "Дополнить" fed from a .bin instead of a download; --repair first puts
+// right a table shorter than its header counts, as "Сохранить" does.
 int import(const QStringList& args) {
     bool append = false;
+    bool repair = false;
     QStringList files;
     for (const QString& arg : args) {
         if (arg == QLatin1String("--append"))
             append = true;
+        else if (arg == QLatin1String("--repair"))
+            repair = true;
         else if (arg.startsWith(QLatin1String("--")))
             throw KvError(QStringLiteral("Неизвестный параметр «%1».").arg(arg));
         else
             files << arg;
     }
-    if (files.size() != 2)
-        throw KvError(QStringLiteral("Использование: kvarnel-ld5 import IMAGE.bin TABLE.dbf [--append]"));
+    if (files.size() != 2 || (repair && !append))
+        throw KvError(
+            QStringLiteral("Использование: kvarnel-ld5 import IMAGE.bin TABLE.dbf [--append [--repair]]"));
 
     image::MemoryImage memory;
     memory.loadFile(files[0]);
@@ -33,18 +38,11 @@ int import(const QStringList& args) {
     DbfTable table;
     image::Importer importer(table);
     image::ImportResult result;
+    QString indexNotice;
     if (append) {
-        try {
-            MeasurementTable::open(table, files[1]);
-        } catch (const fileio::OpenError& e) {
-            // A table another program holds is sound: it is only busy.
-            if (e.reason() == fileio::OpenFailure::LockedByOther)
-                throw;
-            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
-        } catch (const KvError& e) {
-            throw KvError(QStringLiteral("База данных повреждена !\n") + e.message());
-        }
+        openToChange(table, files[1], repair, true);
         result = importer.append(memory);
+        indexNotice = table.takeIndexNotice();
     } else {
         result = importer.createTable(files[1], memory);
     }
@@ -55,6 +53,8 @@ int import(const QStringList& args) {
     QTextStream err(stderr);
     for (const QString& notice : image::notices(result))
         err << notice << '\n';
+    if (!indexNotice.isEmpty())
+        err << indexNotice << '\n';
     return 0;
 }
 

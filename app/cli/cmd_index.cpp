@@ -12,7 +12,8 @@ namespace cli {
 namespace {
 
 [[noreturn]] void usage() {
-    throw KvError(QStringLiteral("Использование: kvarnel-ld5 index ТАБЛИЦА.dbf ПОЛЕ[:desc] | --drop"));
+    throw KvError(
+        QStringLiteral("Использование: kvarnel-ld5 index ТАБЛИЦА.dbf ПОЛЕ[:desc] | --drop [--repair]"));
 }
 
 } // namespace
@@ -21,12 +22,13 @@ namespace {
 int index(const QStringList& args) {
     QStringList rest = args;
     const bool drop = rest.removeAll(QStringLiteral("--drop")) == 1;
+    const bool repair = rest.removeAll(QStringLiteral("--repair")) == 1;
     const Arguments a = parseArguments(rest, {}, 2, usage);
     if (a.positional.size() != (drop ? 1 : 2))
         usage();
 
     DbfTable table;
-    MeasurementTable::open(table, a.positional[0]);
+    openToChange(table, a.positional[0], repair, false);
     // Another program's index file is never written or removed, so there is nothing to do here.
     if (table.indexFileIsForeign())
         throw KvError(QStringLiteral("Файл индексов «%1» принадлежит другой программе и оставлен как был.")
@@ -34,7 +36,7 @@ int index(const QStringList& args) {
     // A folder or a pipe with the index file's name is never written or removed either.
     fileio::requireFileOrNothing(QFileInfo(a.positional[0]).absoluteDir().filePath(table.indexFileName()));
     if (drop) {
-        if (!table.indexNames().empty()) {
+        if (!table.indexNames().empty() || table.indexFileIsDamaged()) {
             table.selectIndex(QString());
             table.deleteIndex(MeasurementTable::kSortIndex);
         }
@@ -44,6 +46,7 @@ int index(const QStringList& args) {
         table.selectIndex(MeasurementTable::kSortIndex);
         table.regenerateIndexes();
     }
+    tellNotices({table.takeIndexNotice()});
     table.close();
     return 0;
 }

@@ -27,7 +27,7 @@ int report(const QStringList& args) {
         throw KvError(QStringLiteral("Отчёт записывается в файл .pdf, а не «%1».").arg(pdf));
 
     DbfTable dbf1;
-    MeasurementTable::open(dbf1, a.positional[0], DbfTable::Access::ReadOnly);
+    openToRead(dbf1, a.positional[0]);
     dbf1.setFilter(MeasurementTable::modeFilter(mode));
     dbf1.setFiltered(true);
     if (const QString sort = a.value(QStringLiteral("--sort")); !sort.isEmpty()) {

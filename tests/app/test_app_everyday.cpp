@@ -169,7 +169,8 @@ private slots:
         QTest::newRow("no read permission") << "chmod"
                                             << "Нет прав на чтение файла.";
         QTest::newRow("not a table") << "garbage"
-                                     << "";
+                                     << "Файл «Цех3.dbf» не является таблицей dBase IV: неизвестная версия "
+                                        "формата (байт 0 = 0x78).";
     }
     void anOpenFailureSaysWhy() {
         QFETCH(QString, cause);
@@ -242,6 +243,53 @@ private slots:
         QCOMPARE(answers.unexpected(), 0);
         QCOMPARE(bytesOf(path), before);
         QVERIFY(!QFile::exists(path.chopped(4) + QStringLiteral(".mdx")));
+    }
+
+    // A table shorter than its header counts opens with a warning, refuses "Дополнить" before
+    // the instrument is asked, and is put right by "Сохранить"; a damaged index file beside it is
+    // named at the open and rebuilt by a sort.
+    void aShortTableIsPutRightBySave() {
+        AppFixture f;
+        auto p = f.start();
+        TForm1& w = *p->Form1;
+        const QString path = f.dataPath(QStringLiteral("Обрыв.dbf"));
+        writeTable(path, mixedRows());
+        QByteArray b = bytesOf(path);
+        b[4] = 40;
+        writeBytes(path, b);
+        writeBytes(f.dataPath(QStringLiteral("Обрыв.mdx")), QByteArray(4096, '\0'));
+
+        ModalAnswer answers;
+        answers.press(QMessageBox::Ok).press(QMessageBox::Ok);
+        AppFixture::openThroughDialog(w, path);
+        QCOMPARE(answers.seen().size(), std::size_t(2));
+        QCOMPARE(answers.seen()[0].title, QStringLiteral("Кварнел-ЛД5"));
+        QVERIFY(answers.seen()[0].text.contains(QStringLiteral("целых записей 10 из 40")));
+        QVERIFY(answers.seen()[1].text.contains(QStringLiteral("«Обрыв.mdx» повреждён")));
+        QVERIFY(w.TableOpen());
+        settle();
+
+        answers.press(QMessageBox::Ok);
+        control(w, "N14")->trigger();
+        QTRY_COMPARE(answers.seen().size(), std::size_t(3));
+        QVERIFY(answers.seen()[2].text.contains(QStringLiteral("короче своего заголовка")));
+        QCOMPARE(bytesOf(path), b);
+
+        answers.press(QMessageBox::Ok);
+        clickTitle(w.grid(0), col(w.grid(0), "F"));
+
+        QTRY_COMPARE(answers.seen().size(), std::size_t(4));
+        QCOMPARE(answers.seen()[3].text,
+                 QStringLiteral("Файл индексов «Обрыв.mdx» был повреждён и построен заново."));
+
+        answers.press(QMessageBox::Ok);
+        control(w, "N15")->trigger();
+        QTRY_COMPARE(answers.seen().size(), std::size_t(5));
+        QCOMPARE(answers.seen()[4].text,
+                 QStringLiteral("Таблица «Обрыв.dbf» записана с числом записей 10 (в заголовке было 40)."));
+        QCOMPARE(int(std::uint8_t(bytesOf(path)[4])), 10);
+        QVERIFY(!w.session().table().isShort());
+        QCOMPARE(answers.unexpected(), 0);
     }
 };
 

@@ -394,9 +394,18 @@ private slots:
     void failedOpensLeaveNoTable_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason"); // the second line of the box, when the cause is known
-        QTest::newRow("other fields") << QStringLiteral("fields") << QString();
-        QTest::newRow("not a table") << QStringLiteral("text") << QString();
-        QTest::newRow("cut short") << QStringLiteral("cut") << QString();
+        QTest::newRow("other fields")
+            << QStringLiteral("fields")
+            << QStringLiteral(
+                   "\nФайл «bad.dbf» не является таблицей замеров: поле NAME: C(20), ожидалось поле N: "
+                   "N(4,0).");
+        QTest::newRow("not a table") << QStringLiteral("text")
+                                     << QStringLiteral("\nФайл «bad.dbf» не является таблицей dBase IV: файл "
+                                                       "слишком короткий.");
+        QTest::newRow("cut short") << QStringLiteral("cut")
+                                   << QStringLiteral(
+                                          "\nФайл «bad.dbf» не является таблицей dBase IV: файл короче "
+                                          "своего заголовка.");
         QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("\nФайл не найден.");
         QTest::newRow("held by another writer")
             << QStringLiteral("locked") << QStringLiteral("\nТаблица открыта другой программой.");

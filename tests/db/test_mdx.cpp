@@ -428,7 +428,6 @@ private slots:
     void foreignIndexIsLeftAlone_data() {
         QTest::addColumn<int>("kind");
         QTest::newRow("another tag name") << 0;
-        QTest::newRow("two tags") << 1;
         QTest::newRow("unique tag") << 2;
         QTest::newRow("key expression of no field") << 3;
         QTest::newRow("another program's bytes") << 4;
@@ -448,11 +447,6 @@ private slots:
         switch (kind) {
         case 0:
             b.replace(544 + 4, 3, "NUM");
-            break;
-        case 1:
-            b[28] = 2;
-            std::memcpy(b.data() + 576, b.constData() + 544, 32);
-            b.replace(576 + 4, 3, "DB2");
             break;
         case 2:
             b[2048 + 8] = char(0x50);
@@ -510,6 +504,9 @@ private slots:
         QTest::newRow("odd root page") << 6;
         QTest::newRow("a child shared by two entries") << 7;
         QTest::newRow("empty file") << 8;
+        QTest::newRow("a second tag") << 9;
+        QTest::newRow("tags in use") << 10;
+        QTest::newRow("header and tag table zeroed") << 11;
     }
     void damagedIndexOfOurLayout() {
         QFETCH(int, damage);
@@ -561,20 +558,104 @@ private slots:
         case 8:
             b.clear();
             break;
+        case 9:
+            b[28] = 2;
+            std::memcpy(b.data() + 576, b.constData() + 544, 32);
+            b.replace(576 + 4, 3, "DB2");
+            break;
+        case 10:
+            b[28] = 3;
+            break;
+        case 11:
+            std::memset(b.data(), 0, 2048);
+            break;
         }
         writeBytes(mdx, b);
         DbfTable t;
         t.selectIndex(QStringLiteral("db1"));
         t.open(p);
         QVERIFY(!t.indexFileIsForeign());
+        QVERIFY(t.indexFileIsDamaged());
+        QVERIFY(t.openNotices().join(QString()).contains(QStringLiteral("«damaged.mdx» повреждён")));
         QVERIFY(t.indexNames().empty());
         QCOMPARE(t.currentIndex(), QString());
         QCOMPARE(recNos(t).size(), 300);
         QCOMPARE(recNos(t).front(), 1);
-        // The next sort replaces it with a sound file.
+        // Removing the sort removes it, and says so.
+        t.deleteIndex(QStringLiteral("db1"));
+        QVERIFY(!QFile::exists(mdx));
+        QCOMPARE(t.takeIndexNotice(), QStringLiteral("Файл индексов «damaged.mdx» был повреждён и удалён."));
+        QCOMPARE(byte28(p), 0);
+        t.close();
+        // The next sort replaces it with a sound file, as the views do it: the old index goes first.
+        writeBytes(mdx, b);
+        t.open(p);
+        try {
+            t.deleteIndex(QStringLiteral("db1"));
+        } catch (const KvError&) {
+        }
         t.addIndex(QStringLiteral("db1"), QStringLiteral("F"), false);
+        QCOMPARE(t.takeIndexNotice(),
+                 QStringLiteral("Файл индексов «damaged.mdx» был повреждён и построен заново."));
+        QCOMPARE(t.takeIndexNotice(), QString());
         t.close();
         checkTag(p, mdx, QStringLiteral("F"), false);
+    }
+
+    // A tag DB1 in date and time order, which the program is to write as well, is its own: neither
+    // another program's nor damaged. This table does not keep it up to date, so the first change
+    // of the records removes it rather than leave it stale for other programs.
+    void dateTimeTagIsOurs_data() {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("sound") << false;
+        QTest::newRow("too many entries in the root") << true;
+    }
+    void dateTimeTagIsOurs() {
+        QFETCH(bool, damaged);
+        const QString p = path(QStringLiteral("dt.dbf"));
+        const QString mdx = path(QStringLiteral("dt.mdx"));
+        std::vector<QVariant> f;
+        for (int i = 0; i < 120; ++i)
+            f.push_back(i);
+        writeRows(p, f);
+        // yyyymmdd + hh:mm:ss of each record, as a C(16) key.
+        const QByteArray table = fileBytes(p);
+        const int header = probe::u16(table, 8), length = probe::u16(table, 10);
+        QByteArray keys;
+        for (int r = 0; r < 120; ++r) {
+            const QByteArray rec = table.mid(header + r * length, length);
+            keys += rec.mid(5 + 6, 4) + rec.mid(5 + 3, 2) + rec.mid(5, 2) + rec.mid(15, 8);
+        }
+        dbf::mdx::TagSource source;
+        source.tableName = "DT";
+        source.field = {QStringLiteral("X"), 'C', 16, 0};
+        source.data = keys.constData();
+        source.count = 120;
+        source.recordLength = 16;
+        source.fieldOffset = 0;
+        QByteArray b =
+            dbf::mdx::build(source, dbf::mdx::tagOrder(keys.constData(), 120, 16, 0, source.field, false));
+        const QByteArray expression = dbf::mdx::kDateTimeExpression.toLatin1();
+        b.replace(2048 + 24, expression.size() + 1, expression + QByteArray(1, '\0'));
+        if (damaged)
+            b[probe::u32(b, 2048) * 512] = char(200);
+        writeBytes(mdx, b);
+        {
+            QByteArray t = table;
+            t[28] = 1;
+            writeBytes(p, t);
+        }
+        DbfTable t;
+        t.open(p);
+        QVERIFY(!t.indexFileIsForeign());
+        QCOMPARE(t.indexFileIsDamaged(), damaged);
+        QCOMPARE(t.openNotices().size(), damaged ? 1 : 0);
+        QCOMPARE(fileBytes(mdx), b);
+        t.append();
+        t.setValue("F", 500);
+        t.post();
+        QCOMPARE(QFile::exists(mdx), damaged); // a damaged file waits for the sort or its removal
+        QCOMPARE(byte28(p), damaged ? 1 : 0);
     }
 
     void staleIndexIsRebuiltOnOpen() {
@@ -705,6 +786,18 @@ private slots:
         QCOMPARE(run({p, QStringLiteral("--drop")}), 1);
         QCOMPARE(fileBytes(path(QStringLiteral("CLI.MDX"))), foreign);
         QCOMPARE(run({p}), 1);
+
+        // A damaged file of ours is removed by --drop and rebuilt by a sort, with that word.
+        QFile::remove(path(QStringLiteral("CLI.MDX")));
+        const QByteArray zeroed(4096, '\0');
+        writeBytes(mdx, zeroed);
+        QCOMPARE(run({p, QStringLiteral("--drop")}, &err), 0);
+        QVERIFY(!QFile::exists(mdx));
+        QVERIFY2(err.contains(QStringLiteral("«cli.mdx» был повреждён и удалён")), qPrintable(err));
+        writeBytes(mdx, zeroed);
+        QCOMPARE(run({p, QStringLiteral("F")}, &err), 0);
+        QVERIFY2(err.contains(QStringLiteral("«cli.mdx» был повреждён и построен заново")), qPrintable(err));
+        checkTag(p, mdx, QStringLiteral("F"), false);
     }
 
 private:
