@@ -30,7 +30,7 @@ QString yesNo(bool b) {
 
 namespace {
 
-int digits(const QString& text, int from, int count) {
+int digits(QStringView text, int from, int count) {
     int value = 0;
     for (int i = from; i < from + count; ++i) {
         const char16_t c = text[i].unicode();
@@ -41,17 +41,45 @@ int digits(const QString& text, int from, int count) {
     return value;
 }
 
-// DATE dd.mm.yyyy and TIME hh:mm:ss as seconds since the start of the Julian day count.
-std::optional<qint64> momentOf(const QString& date, const QString& time) {
+QString twoDigits(int v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
+
+} // namespace
+
+qint64 momentOf(QStringView date, QStringView time) {
     if (date.size() != 10 || date[2] != QLatin1Char('.') || date[5] != QLatin1Char('.') || time.size() != 8 ||
         time[2] != QLatin1Char(':') || time[5] != QLatin1Char(':'))
-        return std::nullopt;
-    const QDate day(digits(date, 6, 4), digits(date, 3, 2), digits(date, 0, 2));
+        return -1;
+    const int year = digits(date, 6, 4);
+    const QDate day(year, digits(date, 3, 2), digits(date, 0, 2));
     const int h = digits(time, 0, 2), m = digits(time, 3, 2), s = digits(time, 6, 2);
-    if (!day.isValid() || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
-        return std::nullopt;
+    if (year < 1 || !day.isValid() || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
+        return -1;
     return day.toJulianDay() * 86400 + h * 3600 + m * 60 + s;
 }
+
+QString dateText(qint64 moment) {
+    const QDate day = QDate::fromJulianDay(moment / 86400);
+    return twoDigits(day.day()) + QLatin1Char('.') + twoDigits(day.month()) + QLatin1Char('.') +
+           QString::number(day.year()).rightJustified(4, QLatin1Char('0'));
+}
+
+QString timeText(qint64 moment) {
+    const int s = int(moment % 86400);
+    return twoDigits(s / 3600) + QLatin1Char(':') + twoDigits(s / 60 % 60) + QLatin1Char(':') +
+           twoDigits(s % 60);
+}
+
+QString NoteTexts::shared(const QString& note) {
+    const auto it = m_texts.constFind(note);
+    if (it != m_texts.cend())
+        return *it;
+    m_texts.insert(note, note);
+    return note;
+}
+
+namespace {
 
 // A value beyond what velocityOf takes is an absurd reading, not a missing one: it ranks highest.
 Velocity measured(double v) {
@@ -65,8 +93,7 @@ struct DuplicateKey {
     bool operator==(const DuplicateKey& o) const {
         const MeasurementRow& a = *row;
         const MeasurementRow& b = *o.row;
-        return a.vsr == b.vsr && a.mode == b.mode && a.n == b.n && a.date == b.date && a.time == b.time &&
-               a.note == b.note;
+        return a.vsr == b.vsr && a.moment == b.moment && a.mode == b.mode && a.n == b.n && a.note == b.note;
     }
 };
 
@@ -75,7 +102,7 @@ size_t qHash(const DuplicateKey& k, size_t seed = 0) {
     const double v = r.vsr == 0 ? 0.0 : r.vsr; // -0 and 0 are one value
     quint64 bits;
     std::memcpy(&bits, &v, sizeof bits);
-    return qHashMulti(seed, bits, r.mode, r.n, r.date, r.time, r.note);
+    return qHashMulti(seed, bits, r.moment, r.mode, r.n, r.note);
 }
 
 // Where a record stands in the order of the overview.
@@ -97,8 +124,8 @@ void judge(PointStatus& p, const Tally& t, const OverviewOptions& options) {
     p.count = t.count;
     if (t.count == 0)
         return;
-    p.lastDate = t.lastRow->date;
-    p.lastTime = t.lastRow->time;
+    p.lastDate = dateText(t.last.moment);
+    p.lastTime = timeText(t.last.moment);
     p.lastValue = t.lastRow->vsr;
     p.lastTable = t.lastRow->table;
     p.lastRecNo = t.lastRow->recNo;
@@ -187,13 +214,12 @@ Overview computeOverview(const std::vector<PointEntry>& catalogue, const std::ve
             ++o.unassigned;
             continue;
         }
-        const auto moment = momentOf(r->date, r->time);
-        if (!moment) {
+        if (r->moment < 0) {
             ++o.undated;
             continue;
         }
         Tally& t = tallies[size_t(point)];
-        const Place at{*moment, r->table, r->recNo};
+        const Place at{r->moment, r->table, r->recNo};
         if (t.count == 0 || at.key() < t.first.key()) {
             t.first = at;
             t.firstRow = r;

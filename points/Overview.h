@@ -3,7 +3,9 @@
 #include "points/Catalogue.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
+#include <QStringView>
 
 #include <cmath>
 #include <optional>
@@ -14,17 +16,33 @@
 // machine and shop; the records that belong to no point.
 namespace points {
 
+// DATE (dd.mm.yyyy) and TIME (hh:mm:ss) as seconds since the start of the Julian day count;
+// -1 when the texts name no moment. dateText and timeText spell a moment as the fields do.
+qint64 momentOf(QStringView date, QStringView time);
+QString dateText(qint64 moment);
+QString timeText(qint64 moment);
+
 // One record of a measurement table as the overview needs it. The window fills these from the
 // open table, the command line and the folder reading from tables of their own (OverviewRows.h).
+// A record without a V_SR value never counts, so a reader may leave such records out.
 struct MeasurementRow {
     int table = 0;             // the order of its table among those read together
     int recNo = 0;             // 1-based physical record number in that table
-    QString date;              // DATE, dd.mm.yyyy
-    QString time;              // TIME, hh:mm:ss
+    qint64 moment = -1;        // momentOf(DATE, TIME)
     int mode = -1;             // MODE; -1 when blank
     qint64 n = -1;             // N; -1 when blank
     double vsr = std::nan(""); // V_SR, mm/s; NaN when blank
-    QString note;              // COMMENT
+    QString note;              // COMMENT; equal notes may share one text (NoteTexts)
+};
+
+// Hands out one shared copy of each distinct note, so that the records of a route, which repeat
+// the names of its points, hold each name once in memory.
+class NoteTexts {
+public:
+    QString shared(const QString& note);
+
+private:
+    QHash<QString, QString> m_texts;
 };
 
 // In the order the roll-up ranks them, the worst last; CatalogueError is outside that order.

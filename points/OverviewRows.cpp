@@ -21,20 +21,22 @@ void appendRows(DbfTable& table, int tableOrder, std::vector<MeasurementRow>& ro
               fValue = field("V_SR"), fNote = field("COMMENT");
     table.setFiltered(false);
     rows.reserve(rows.size() + size_t(table.recordCount()));
+    NoteTexts notes;
     for (table.first(); !table.eof(); table.next()) {
+        // A record without a value never counts: nothing else of it is read.
+        const QVariant v = table.value(fValue);
+        if (v.isNull())
+            continue;
         MeasurementRow r;
         r.table = tableOrder;
         r.recNo = table.recNo();
-        r.date = table.value(fDate).toString();
-        r.time = table.value(fTime).toString();
+        r.vsr = v.toDouble();
+        r.moment = momentOf(table.value(fDate).toString(), table.value(fTime).toString());
         const QVariant mode = table.value(fMode);
         r.mode = mode.isNull() ? -1 : int(mode.toLongLong());
         const QVariant n = table.value(fN);
         r.n = n.isNull() ? -1 : n.toLongLong();
-        const QVariant v = table.value(fValue);
-        if (!v.isNull())
-            r.vsr = v.toDouble();
-        r.note = table.value(fNote).toString();
+        r.note = notes.shared(table.value(fNote).toString());
         rows.push_back(std::move(r));
     }
 }

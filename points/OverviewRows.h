@@ -11,8 +11,8 @@ class DbfTable;
 // The records the overview is computed from, read from measurement tables opened for it.
 namespace points {
 
-// Appends every record of the open measurement table that is not deleted, in record order,
-// as the table's `tableOrder`-th table. It walks the table's cursor, so it is for a table opened
+// Appends every record of the open measurement table that has a V_SR value and is not deleted,
+// in record order, as the `tableOrder`-th table. It walks the table's cursor, so it is for a table opened
 // for this (the window reads its open table by record number instead) and switches its filter
 // off. Throws KvError when the table lacks a field of the measurement record.
 void appendRows(DbfTable& table, int tableOrder, std::vector<MeasurementRow>& rows);

@@ -73,8 +73,7 @@ inline points::MeasurementRow row(const QString& date, const QString& time, doub
     points::MeasurementRow r;
     r.table = table;
     r.recNo = recNo;
-    r.date = date;
-    r.time = time;
+    r.moment = points::momentOf(date, time);
     r.mode = 0;
     r.n = 1;
     r.vsr = vsr;
