@@ -1,12 +1,11 @@
 #pragma once
 
+#include "DbTestSupport.h"
 #include "db/DbfTable.h"
 #include "db/MeasurementTable.h"
 #include "points/Catalogue.h"
 #include "points/Overview.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QString>
 
 #include <cmath>
@@ -54,11 +53,6 @@ inline QStringList notesOf(const QString& path) {
     return notes;
 }
 
-inline QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // A point with the class's limits, or its own when cls is empty.
 inline points::PointEntry point(const QString& name, const QString& cls = QStringLiteral("II")) {
     points::PointEntry e;
@@ -79,14 +73,4 @@ inline points::MeasurementRow row(const QString& date, const QString& time, doub
     r.vsr = vsr;
     r.note = note;
     return r;
-}
-
-// Debian's Python, which has dbf and dbfread; the python3 first on PATH may lack them.
-inline QString runPython(const QString& script, const QStringList& args, int* exitCode = nullptr) {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
-    p.waitForFinished(60000);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }

@@ -65,7 +65,7 @@ private slots:
         writeCatalogue(cat, {cls, own});
         QCOMPARE(readCatalogue(cat), (std::vector<PointEntry>{cls, own}));
 
-        const QByteArray bytes = bytesOf(cat);
+        const QByteArray bytes = fileBytes(cat);
         QCOMPARE(quint8(bytes[29]), quint8(0xC9));
         int code = -1;
         const QString out = runPython(QString::fromUtf8(readWithDbfread), {cat}, &code);
@@ -100,10 +100,10 @@ t.close()
 
         editor.change([](CatalogueModel& m) { m.setInterval({p2}, 14); });
         // DAYS N(3,0) cannot hold 1000: refused, the file as it was.
-        const QByteArray before = bytesOf(cat);
+        const QByteArray before = fileBytes(cat);
         QVERIFY_THROWS_EXCEPTION(KvError,
                                  editor.change([](CatalogueModel& m) { m.setInterval({p1}, 1000); }));
-        QCOMPARE(bytesOf(cat), before);
+        QCOMPARE(fileBytes(cat), before);
         QCOMPARE(editor.entries()[0].days, std::optional<qint64>(7));
         editor.close();
 
@@ -189,7 +189,7 @@ t.close()
         held.setFilter(MeasurementTable::modeFilter(1));
         held.setFiltered(true);
         held.goToRecNo(3);
-        const QByteArray hiddenBytes = bytesOf(hidden), otherBytes = bytesOf(other);
+        const QByteArray hiddenBytes = fileBytes(hidden), otherBytes = fileBytes(other);
 
         CatalogueEditor editor;
         editor.open(cat);
@@ -201,8 +201,8 @@ t.close()
         QCOMPARE(notesOf(a), (QStringList{"Цех 1/Помпа/П1", "Цех 1/Помпа/П1;горячий",
                                           p1 + QStringLiteral(" 3"), "Цех 1/Насос", "другое"}));
         QCOMPARE(notesOf(b), QStringList{"Цех 1/Помпа/П2;"});
-        QCOMPARE(bytesOf(hidden), hiddenBytes);
-        QCOMPARE(bytesOf(other), otherBytes);
+        QCOMPARE(fileBytes(hidden), hiddenBytes);
+        QCOMPARE(fileBytes(other), otherBytes);
         QVERIFY(held.filtered());
         QCOMPARE(held.recNo(), 3);
         QCOMPARE(held.recordCount(), 2);
@@ -241,7 +241,7 @@ t.close()
         DbfTable otherWriterB;
         if (lockB)
             otherWriterB.open(b);
-        const QByteArray before[] = {bytesOf(cat), bytesOf(a), bytesOf(b), bytesOf(c)};
+        const QByteArray before[] = {fileBytes(cat), fileBytes(a), fileBytes(b), fileBytes(c)};
 
         CatalogueEditor editor;
         editor.open(cat);
@@ -253,7 +253,7 @@ t.close()
         }
         otherWriterB.close();
         otherWriterC.close();
-        const QByteArray after[] = {bytesOf(cat), bytesOf(a), bytesOf(b), bytesOf(c)};
+        const QByteArray after[] = {fileBytes(cat), fileBytes(a), fileBytes(b), fileBytes(c)};
         for (int i = 0; i < 4; ++i)
             QVERIFY2(after[i] == before[i], qPrintable(QString::number(i)));
         QCOMPARE(editor.entries()[0].name, p1);
@@ -277,7 +277,7 @@ t.close()
         const QString a = f.path("a.dbf"), b = f.path("b.dbf");
         writeNoteTable(a, {{d1, t1, 1.0, p1}, {d1, t1, 1.0, QStringLiteral("x")}});
         writeNoteTable(b, {{d1, t1, 1.0, p1 + QStringLiteral(";y")}});
-        const QByteArray before[] = {bytesOf(cat), bytesOf(a), bytesOf(b)};
+        const QByteArray before[] = {fileBytes(cat), fileBytes(a), fileBytes(b)};
         try {
             renamePoint(editor, p1, QStringLiteral("Цех 1/Насос/П1 горизонтальный"));
             QFAIL("renamed");
@@ -286,7 +286,7 @@ t.close()
                      qPrintable(e.message()));
             QVERIFY2(!e.message().contains(QStringLiteral("Не удалось вернуть")), qPrintable(e.message()));
         }
-        const QByteArray after[] = {bytesOf(cat), bytesOf(a), bytesOf(b)};
+        const QByteArray after[] = {fileBytes(cat), fileBytes(a), fileBytes(b)};
         for (int i = 0; i < 3; ++i)
             QVERIFY2(after[i] == before[i], qPrintable(QString::number(i)));
         QCOMPARE(editor.entries()[0].name, p1);
