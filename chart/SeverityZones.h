@@ -1,43 +1,26 @@
 #pragma once
 
 #include "chart/TrendSeries.h"
-
-#include <QString>
+#include "points/SeverityClasses.h"
 
 #include <array>
-#include <optional>
 #include <vector>
 
-// Vibration severity zones of velocity RMS (mm/s) for machines measured on non-rotating parts:
-// A (new machines), B (unrestricted long-term operation), C (limited operation), D (damage).
+// The severity zones of velocity RMS over a series; the classes and their limits are the
+// catalogue's (points/SeverityClasses.h), named here as the chart has always named them.
 namespace chart {
 
-struct ZoneLimits {
-    double ab = 0; // A/B boundary
-    double bc = 0; // B/C
-    double cd = 0; // C/D
-    bool operator==(const ZoneLimits&) const = default;
-    bool valid() const; // finite, positive and rising
-};
-
-struct SeverityClass {
-    QString id;   // as the command line takes it: I, II, III, IV, 1r, 1f, 2r, 2f
-    QString name; // as the window offers it
-    ZoneLimits limits;
-};
-
-const std::vector<SeverityClass>& severityClasses();
-
-// "I" … "2f" or "custom:x,y,z"; empty for anything else or limits that are not rising.
-std::optional<ZoneLimits> parseZones(const QString& text);
+using points::parseZones;
+using points::SeverityClass;
+using points::severityClasses;
+using points::Zone;
+using points::zoneLetter;
+using points::ZoneLimits;
+using points::zoneOf;
+using enum points::Zone;
 
 // Zones apply to velocity as root-mean-square only.
 bool zonesApply(Quantity q, ValueForm form);
-
-enum Zone { ZoneA = 0, ZoneB, ZoneC, ZoneD };
-// A value exactly on a boundary belongs to the upper zone.
-Zone zoneOf(double value, const ZoneLimits& limits);
-QChar zoneLetter(int zone);
 
 struct ZoneCounts {
     std::array<int, 4> count{};

@@ -36,6 +36,7 @@ const Command commands[] = {
      "chart TABLE.dbf --mode N --value {A,F,V,S,TR_F,TR_A} [--rms] [--zones CLASS] OUT.{png,svg,pdf} "
      "[--size WxH]"},
     {"index", &index, false, "index TABLE.dbf FIELD[:desc] [--repair] | index TABLE.dbf --drop [--repair]"},
+    {"status", &status, false, "status TABLE.dbf... --points POINTS.dbf [--mode N] [--today DD.MM.YYYY]"},
 };
 
 const Command* find(const char* name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QStringList>
 
@@ -39,6 +40,9 @@ void openToChange(DbfTable& table, const QString& path, bool repair, bool damage
 void openToRead(DbfTable& table, const QString& path);
 // The notices of an open table, one line each, on stderr.
 void tellNotices(const QStringList& notices);
+// Appends text in UTF-8 to a tab-separated line. A tab, a line break or a backslash inside it
+// would break the columns: each is written as a backslash and t, n, r or a second backslash.
+void appendEscaped(QByteArray& line, const QString& text);
 
 // The commands, one file each. `args` holds the arguments after the command name.
 int dump(const QStringList& args);
@@ -49,5 +53,6 @@ int download(const QStringList& args);
 int ports(const QStringList& args);
 int chart(const QStringList& args);
 int index(const QStringList& args);
+int status(const QStringList& args);
 
 } // namespace cli

@@ -8,10 +8,8 @@
 #include <cstdio>
 
 namespace cli {
-namespace {
 
-// Tabs and line breaks inside a text would break the columns; they are escaped, as is the backslash.
-void appendText(QByteArray& line, const QString& text) {
+void appendEscaped(QByteArray& line, const QString& text) {
     for (char c : text.toUtf8()) {
         switch (c) {
         case '\t':
@@ -32,6 +30,8 @@ void appendText(QByteArray& line, const QString& text) {
     }
 }
 
+namespace {
+
 void appendCell(QByteArray& line, const QVariant& v) {
     char buf[64];
     switch (v.typeId()) {
@@ -50,7 +50,7 @@ void appendCell(QByteArray& line, const QVariant& v) {
         break;
     }
     default:
-        appendText(line, v.toString());
+        appendEscaped(line, v.toString());
     }
 }
 

@@ -397,7 +397,7 @@ private slots:
                 QCOMPARE(int(w.grid(i)->column(c).sortState), int(tsSortedNone));
         QCOMPARE(w.grid(page)->rowCount(), rows);
         // The export ends on the last record of the view, and the grid stands there too.
-        QCOMPARE(w.Dbf1.position(), rows - 1);
+        QCOMPARE(w.session().table().position(), rows - 1);
         QCOMPARE(w.grid(page)->currentRow(), rows - 1);
 
         QString sheet;

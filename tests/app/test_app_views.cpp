@@ -515,7 +515,7 @@ private slots:
         const QString path = f.openMixed(w);
         settle();
         DBGridPro* g = w.grid(0);
-        DbfTable& t = w.Dbf1;
+        DbfTable& t = w.session().table();
         control(w, "N40")->trigger(); // the chart window, open beside the grid
         auto* chart = w.findChild<ChartWindow*>();
         QVERIFY(chart);
