@@ -89,7 +89,7 @@ struct DbfTable::Impl {
     void requireWritable() const;
     int fieldNumber(const QString& name) const; // throws for a missing field
 
-    void reset(); // forgets the open table, keeping the settings of the object
+    void reset();                   // forgets the open table, keeping the settings of the object
     void noteIndexNotAFile() const; // tells the user, once per open, that the table has no index
     fileio::File& out() { return beside ? beside->file() : file; } // where writes go
     // Reads the table from source, which must be the file writes go to.

@@ -12,10 +12,10 @@ struct ColorName {
     std::uint32_t bgr; // TColor order: $00BBGGRR
 };
 const ColorName kColors[] = {
-    {"clBlack", 0x000000}, {"clMaroon", 0x000080}, {"clGreen", 0x008000},  {"clOlive", 0x008080},
-    {"clNavy", 0x800000},  {"clPurple", 0x800080}, {"clTeal", 0x808000},   {"clGray", 0x808080},
-    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},   {"clLime", 0x00FF00},   {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},  {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00}, {"clWhite", 0xFFFFFF},
+    {"clBlack", 0x000000},  {"clMaroon", 0x000080},  {"clGreen", 0x008000}, {"clOlive", 0x008080},
+    {"clNavy", 0x800000},   {"clPurple", 0x800080},  {"clTeal", 0x808000},  {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},     {"clLime", 0x00FF00},  {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
 };
 
 bool isDigitOf(QChar c, int base) {
@@ -25,7 +25,9 @@ bool isDigitOf(QChar c, int base) {
     return base == 16 && ((u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'));
 }
 
-QColor fromBgr(std::uint32_t v) { return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)); }
+QColor fromBgr(std::uint32_t v) {
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
 
 template <typename T> std::optional<T> parseInt(QStringView text, int base) {
     const QByteArray bytes = text.toLatin1();
@@ -108,7 +110,7 @@ std::optional<QColor> colorFromText(QStringView text) {
             if (text.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
                 return fromBgr(c.bgr);
         // The grid's own colours and the system colours all mean "the default one" here.
-        static const char* const defaults[] = {"clDefault", "clNone", "clWindow", "clWindowText",
+        static const char* const defaults[] = {"clDefault", "clNone",      "clWindow",       "clWindowText",
                                                "clBtnFace", "clHighlight", "clHighlightText"};
         for (const char* d : defaults)
             if (text.compare(QLatin1String(d), Qt::CaseInsensitive) == 0)

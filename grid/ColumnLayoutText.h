@@ -46,7 +46,7 @@ struct StoredColumn {
     std::optional<ColumnVisualOptions> visualOptions;
     std::optional<QColor> color; // an invalid QColor: the default colour
     std::optional<ColumnAlignment> alignment;
-    std::optional<QFont> font;   // present when the item has any Font.* line
+    std::optional<QFont> font; // present when the item has any Font.* line
     std::optional<QColor> fontColor;
 };
 

@@ -10,7 +10,9 @@ using namespace ColumnLayoutNames;
 
 namespace {
 
-QString setText(const QStringList& names) { return u'[' + names.join(QStringLiteral(", ")) + u']'; }
+QString setText(const QStringList& names) {
+    return u'[' + names.join(QStringLiteral(", ")) + u']';
+}
 
 // Font.Height is the negative character height in pixels, as the component streams it.
 int fontHeight(const QFont& font) {

@@ -8,12 +8,14 @@ namespace {
 constexpr uint32_t minBuffer = 128;
 constexpr uint32_t maxBuffer = 8192;
 
-QString comName(int n) { return QStringLiteral("\\\\.\\COM%1").arg(n); }
+QString comName(int n) {
+    return QStringLiteral("\\\\.\\COM%1").arg(n);
+}
 
 } // namespace
 
 uint32_t baudRateOf(TBaudRate rate) {
-    static constexpr uint32_t rates[] = {0,     110,   300,   600,   1200,   2400,   4800,   9600,
+    static constexpr uint32_t rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                          14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     return rates[rate];
 }
@@ -29,7 +31,9 @@ TCommPortDriver::TCommPortDriver(TickClock clock, std::unique_ptr<LinkTimer> pol
     m_pollTimer->onTimeout = [this] { PollInput(); };
 }
 
-TCommPortDriver::~TCommPortDriver() { ClosePort(); }
+TCommPortDriver::~TCommPortDriver() {
+    ClosePort();
+}
 
 void TCommPortDriver::setPort(TPortNumber value) {
     if (IsOpen())
@@ -180,12 +184,16 @@ bool TCommPortDriver::ConfigurePort() {
     s.baudRate = m_baudRateValue;
     s.dtrEnable = m_enableDTROnOpen;
     switch (m_hwFlow) {
-    case hfNONERTSON: s.rts = serial::RtsControl::Enable; break;
+    case hfNONERTSON:
+        s.rts = serial::RtsControl::Enable;
+        break;
     case hfRTSCTS:
         s.rts = serial::RtsControl::Handshake;
         s.outxCtsFlow = true;
         break;
-    case hfNONE: s.rts = serial::RtsControl::Disable; break;
+    case hfNONE:
+        s.rts = serial::RtsControl::Disable;
+        break;
     }
     if (m_swFlow == sfXONXOFF)
         s.outX = s.inX = true;

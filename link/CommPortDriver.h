@@ -13,12 +13,41 @@
 #include <vector>
 
 enum TPortNumber {
-    pnCustom, pnCOM1, pnCOM2, pnCOM3, pnCOM4, pnCOM5, pnCOM6, pnCOM7, pnCOM8,
-    pnCOM9, pnCOM10, pnCOM11, pnCOM12, pnCOM13, pnCOM14, pnCOM15, pnCOM16
+    pnCustom,
+    pnCOM1,
+    pnCOM2,
+    pnCOM3,
+    pnCOM4,
+    pnCOM5,
+    pnCOM6,
+    pnCOM7,
+    pnCOM8,
+    pnCOM9,
+    pnCOM10,
+    pnCOM11,
+    pnCOM12,
+    pnCOM13,
+    pnCOM14,
+    pnCOM15,
+    pnCOM16
 };
 enum TBaudRate {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-    br19200, br38400, br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TDataBits { db5BITS, db6BITS, db7BITS, db8BITS };
 enum TStopBits { sb1BITS, sb1HALFBITS, sb2BITS };
@@ -103,7 +132,9 @@ public:
     uint16_t OutputQueueRoom();
     TModemLines ModemLines();
     uint32_t WriteWithTimeout(const void* data, uint32_t count, uint32_t limitMs);
-    uint32_t WriteData(const void* data, uint32_t count) { return WriteWithTimeout(data, count, m_outputTimeout); }
+    uint32_t WriteData(const void* data, uint32_t count) {
+        return WriteWithTimeout(data, count, m_outputTimeout);
+    }
     bool WriteByte(uint8_t value) { return WriteData(&value, 1) == 1; }
     // One tick of the polling timer.
     void PollInput();

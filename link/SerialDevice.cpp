@@ -25,8 +25,8 @@ bool speedFor(uint32_t rate, speed_t* speed) {
         speed_t speed;
     };
     static constexpr Pair pairs[] = {
-        {110, B110},     {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
-        {4800, B4800},   {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+        {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+        {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
         {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
     };
     for (const Pair& p : pairs)
@@ -38,17 +38,23 @@ bool speedFor(uint32_t rate, speed_t* speed) {
 }
 
 // A pseudo-terminal answers the modem calls with ENOTTY (or EINVAL): that means no lines, not a fault.
-bool noModemLines(int error) { return error == ENOTTY || error == EINVAL; }
+bool noModemLines(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
 
 } // namespace
 
-bool OpenFailure::permissionDenied() const { return error == EACCES || error == EPERM; }
+bool OpenFailure::permissionDenied() const {
+    return error == EACCES || error == EPERM;
+}
 
 QString portSetting(const QString& key) {
     return ProgramSettings().value(key).toString();
 }
 
-SerialDevice::~SerialDevice() { close(); }
+SerialDevice::~SerialDevice() {
+    close();
+}
 
 QString SerialDevice::deviceFor(const QString& portName) {
     const QString prefix = QString::fromLatin1(comPrefix);
@@ -76,7 +82,8 @@ QString SerialDevice::deviceGroup(const QString& device) {
 bool SerialDevice::open(const QString& portName) {
     close();
     m_failure = OpenFailure{deviceFor(portName), 0};
-    const int fd = ::open(m_failure.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(m_failure.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         m_failure.error = errno;
         return false;
@@ -128,11 +135,20 @@ bool SerialDevice::setState(const LineSettings& s) {
     if (s.stopBits != 0) // 1.5 stop bits is what a UART sends for CSTOPB with 5 data bits
         tio.c_cflag |= CSTOPB;
     switch (s.parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        tio.c_cflag |= PARENB;
+        break;
+    case 3:
+        tio.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 4:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (s.rts == RtsControl::Handshake || s.outxCtsFlow)
         tio.c_cflag |= CRTSCTS;
@@ -155,7 +171,8 @@ bool SerialDevice::setState(const LineSettings& s) {
         return false;
     if (s.rts != RtsControl::Handshake) {
         int rts = TIOCM_RTS;
-        if (::ioctl(m_fd, s.rts == RtsControl::Enable ? TIOCMBIS : TIOCMBIC, &rts) != 0 && !noModemLines(errno))
+        if (::ioctl(m_fd, s.rts == RtsControl::Enable ? TIOCMBIS : TIOCMBIC, &rts) != 0 &&
+            !noModemLines(errno))
             return false;
     }
     return true;
@@ -257,7 +274,8 @@ bool SerialDevice::lineLost() {
 uint32_t SerialDevice::tickCount() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
 } // namespace serial

@@ -42,8 +42,8 @@ enum ModemLine : unsigned { Cts = 0x10, Dsr = 0x20, Ring = 0x40, Rlsd = 0x80 };
 
 // Why the last open failed.
 struct OpenFailure {
-    QString device;         // the device actually tried, e.g. "/dev/ttyS0"
-    int error = 0;          // errno; 0 when the last open succeeded
+    QString device; // the device actually tried, e.g. "/dev/ttyS0"
+    int error = 0;  // errno; 0 when the last open succeeded
     bool permissionDenied() const;
 };
 
@@ -62,10 +62,10 @@ public:
     void close();
     const OpenFailure& lastOpenFailure() const { return m_failure; }
 
-    bool setState(const LineSettings& settings);      // SetCommState
-    bool setTimeouts(const Timeouts& timeouts);       // SetCommTimeouts
+    bool setState(const LineSettings& settings);       // SetCommState
+    bool setTimeouts(const Timeouts& timeouts);        // SetCommTimeouts
     bool setupQueues(uint32_t input, uint32_t output); // SetupComm
-    bool purge(bool input, bool output);              // PurgeComm
+    bool purge(bool input, bool output);               // PurgeComm
     // ClearCommError: clears the error state and tells the bytes waiting in both queues.
     bool clearError(uint32_t* inQueue, uint32_t* outQueue);
     // GetCommModemStatus. A pseudo-terminal has no modem lines: it reports true and none on.

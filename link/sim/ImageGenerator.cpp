@@ -22,7 +22,8 @@ void putFloat(std::vector<uint8_t>& image, size_t at, float value) {
 
 std::vector<uint8_t> generateImage(int records, int length) {
     records = std::clamp(records, 0, 342);
-    const size_t size = std::max<size_t>(static_cast<size_t>(length), 316 + 23 * static_cast<size_t>(records));
+    const size_t size =
+        std::max<size_t>(static_cast<size_t>(length), 316 + 23 * static_cast<size_t>(records));
     std::vector<uint8_t> image(std::min<size_t>(size, 8192), 0);
     // Header bytes carry a pattern so that a byte lost or swapped in transit shows.
     for (size_t i = 0; i < 314 && i < image.size(); ++i)

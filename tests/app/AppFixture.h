@@ -3,8 +3,8 @@
 #include "ModalAnswer.h"
 #include "TestTables.h"
 #include "core/SettingsIdentity.h"
-#include "ui/Program.h"
 #include "ui/ModeViews.h"
+#include "ui/Program.h"
 #include "ui/TForm1.h"
 
 #include <QApplication>

@@ -24,7 +24,9 @@ struct Run {
     QString out, err;
 };
 
-inline QString app() { return qEnvironmentVariable("KV_APP"); }
+inline QString app() {
+    return qEnvironmentVariable("KV_APP");
+}
 
 // Runs program with args; fileLimit > 0 caps every file it writes at that many bytes (rounded
 // down to 512-byte blocks), as a full disk would. SIGXFSZ is ignored so that the write fails

@@ -43,7 +43,9 @@ Prepared prepare(Scene& s, Command c) {
         makeTable(s.table(), 100, epoch());
         // The first 100 records again, then 242 later ones: only those are added.
         writeImage(s.path("more.bin"), 342, epoch());
-        return {app(), {QStringLiteral("import"), s.path("more.bin"), s.table(), QStringLiteral("--append")}, {s.table()}};
+        return {app(),
+                {QStringLiteral("import"), s.path("more.bin"), s.table(), QStringLiteral("--append")},
+                {s.table()}};
     case Command::DeletePack:
         makeTable(s.table(), 300, epoch());
         return {driver, {QStringLiteral("delete-pack"), s.table(), QStringLiteral("3")}, {s.table()}};
@@ -61,18 +63,21 @@ Prepared prepare(Scene& s, Command c) {
         makeTable(s.table(), 300, epoch());
         writeAll(s.path("out.pdf"), QByteArray("an older report the user keeps"));
         return {app(),
-                {QStringLiteral("report"), s.table(), QStringLiteral("--mode"), QStringLiteral("2"), s.path("out.pdf")},
+                {QStringLiteral("report"), s.table(), QStringLiteral("--mode"), QStringLiteral("2"),
+                 s.path("out.pdf")},
                 {s.table(), s.path("out.pdf")}};
     case Command::Export:
         makeTable(s.table(), 300, epoch());
         writeAll(s.path("out.xls"), QByteArray("an older workbook the user keeps"));
         return {app(),
-                {QStringLiteral("export"), s.table(), QStringLiteral("--mode"), QStringLiteral("1"), s.path("out.xls")},
+                {QStringLiteral("export"), s.table(), QStringLiteral("--mode"), QStringLiteral("1"),
+                 s.path("out.xls")},
                 {s.table(), s.path("out.xls")}};
     case Command::DownloadBin:
         makeTable(s.table(), 100, epoch());
         writeAll(s.path("dump.bin"), QByteArray("an older memory image"));
-        return {app(), {QStringLiteral("download"), s.table(), QStringLiteral("--bin"), s.path("dump.bin")},
+        return {app(),
+                {QStringLiteral("download"), s.table(), QStringLiteral("--bin"), s.path("dump.bin")},
                 {s.table(), s.path("dump.bin")}};
     }
     return {};
@@ -80,13 +85,20 @@ Prepared prepare(Scene& s, Command c) {
 
 const char* nameOf(Command c) {
     switch (c) {
-    case Command::Import: return "import";
-    case Command::Append: return "append";
-    case Command::DeletePack: return "delete-pack";
-    case Command::Pack: return "pack";
-    case Command::Report: return "report";
-    case Command::Export: return "export";
-    case Command::DownloadBin: return "download-bin";
+    case Command::Import:
+        return "import";
+    case Command::Append:
+        return "append";
+    case Command::DeletePack:
+        return "delete-pack";
+    case Command::Pack:
+        return "pack";
+    case Command::Report:
+        return "report";
+    case Command::Export:
+        return "export";
+    case Command::DownloadBin:
+        return "download-bin";
     }
     return "";
 }
@@ -110,7 +122,8 @@ private:
 
 void FaultTest::initTestCase() {
     QVERIFY2(QFile::exists(app()), "KV_APP does not name the program");
-    m_sim = std::make_unique<Simulator>(QStringList{QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("300")});
+    m_sim = std::make_unique<Simulator>(
+        QStringList{QStringLiteral("--fast"), QStringLiteral("--records"), QStringLiteral("300")});
     QVERIFY2(!m_sim->device().isEmpty(), "the simulated instrument did not start");
     mapCom1(m_sim->device());
 }
@@ -118,8 +131,8 @@ void FaultTest::initTestCase() {
 void FaultTest::fullDiskLeavesFilesAsTheyWere_data() {
     QTest::addColumn<int>("command");
     QTest::addColumn<int>("percent"); // of what the command writes, rounded down to 512-byte blocks
-    const Command all[] = {Command::Import, Command::Append, Command::Pack, Command::Export, Command::Report,
-                           Command::DownloadBin};
+    const Command all[] = {Command::Import, Command::Append, Command::Pack,
+                           Command::Export, Command::Report, Command::DownloadBin};
     for (Command c : all)
         for (int percent : {0, 50, 99})
             QTest::addRow("%s, %d%%", nameOf(c), percent) << int(c) << percent;
@@ -230,7 +243,9 @@ void FaultTest::killLosesNothing() {
             now = rows(s.table());
         } catch (const KvError& e) {
             QFAIL(qPrintable(QStringLiteral("run %1, killed after %2 µs: the table does not open: %3")
-                                 .arg(i).arg(at).arg(e.message())));
+                                 .arg(i)
+                                 .arg(at)
+                                 .arg(e.message())));
         }
         const QString where = QStringLiteral("run %1, killed after %2 µs").arg(i).arg(at);
         if (now == rowsBefore && (c != Command::Export || readAll(s.path("out.xls")) == xlsBefore))
@@ -250,9 +265,11 @@ void FaultTest::killLosesNothing() {
             break;
         }
         case Command::Export: {
-            QVERIFY2(readAll(s.table()) == tableBefore, qPrintable(where + QStringLiteral(": table changed")));
+            QVERIFY2(readAll(s.table()) == tableBefore,
+                     qPrintable(where + QStringLiteral(": table changed")));
             const QByteArray xls = readAll(s.path("out.xls"));
-            QVERIFY2(xls == xlsBefore || xls == xlsAfter, qPrintable(where + QStringLiteral(": half-written workbook")));
+            QVERIFY2(xls == xlsBefore || xls == xlsAfter,
+                     qPrintable(where + QStringLiteral(": half-written workbook")));
             break;
         }
         case Command::Pack:

@@ -15,14 +15,16 @@
 namespace fuzz {
 
 inline const QString& scratchDir() {
-    static QTemporaryDir dir(QDir(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
-                                                                         : QDir::tempPath())
-                                 .filePath(QStringLiteral("kv-fuzz-XXXXXX")));
+    static QTemporaryDir dir(
+        QDir(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm") : QDir::tempPath())
+            .filePath(QStringLiteral("kv-fuzz-XXXXXX")));
     static const QString path = dir.path();
     return path;
 }
 
-inline QString scratchFile(const QString& name) { return scratchDir() + QLatin1Char('/') + name; }
+inline QString scratchFile(const QString& name) {
+    return scratchDir() + QLatin1Char('/') + name;
+}
 
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -32,7 +34,9 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
-inline void removeFile(const QString& path) { QFile::remove(path); }
+inline void removeFile(const QString& path) {
+    QFile::remove(path);
+}
 
 // A broken promise of the code under test: report it as a finding.
 [[noreturn]] inline void fail(const char* what) {

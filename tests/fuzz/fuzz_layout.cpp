@@ -9,8 +9,8 @@
 namespace {
 
 std::vector<GridColumn> viewColumns() {
-    static const char* names[] = {"N", "DATE", "TIME", "MODE", "A", "A_SR", "F", "V", "V_SR",
-                                  "S", "S_SR", "DT", "T", "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
+    static const char* names[] = {"N", "DATE", "TIME", "MODE", "A",    "A_SR", "F",       "V",      "V_SR",
+                                  "S", "S_SR", "DT",   "T",    "TR_F", "TR_A", "TR_A_SR", "COMMENT"};
     std::vector<GridColumn> columns;
     for (const char* n : names)
         columns.emplace_back(QString::fromLatin1(n), QString::fromLatin1(n), 60, ColumnAlignment::Right);
@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The settings store gives the text as UTF-8; an odd first byte takes the rest as Latin-1.
     const QByteArray bytes = fuzz::bytesOf(data, size);
-    const QString text = (size > 0 && (data[0] & 1)) ? QString::fromLatin1(bytes.mid(1)) : QString::fromUtf8(bytes);
+    const QString text =
+        (size > 0 && (data[0] & 1)) ? QString::fromLatin1(bytes.mid(1)) : QString::fromUtf8(bytes);
 
     const std::vector<ColumnLayoutText::StoredColumn> stored = ColumnLayoutText::read(text);
     if (stored.size() > 4096)
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (columns.size() != viewColumns().size())
         fuzz::fail("apply changed the number of columns");
 
-    const std::vector<ColumnLayoutText::StoredColumn> again = ColumnLayoutText::read(ColumnLayoutText::write(columns));
+    const std::vector<ColumnLayoutText::StoredColumn> again =
+        ColumnLayoutText::read(ColumnLayoutText::write(columns));
     if (again.size() != columns.size())
         fuzz::fail("written layout does not read back whole");
     for (size_t i = 0; i < columns.size(); ++i) {

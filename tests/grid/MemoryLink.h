@@ -18,7 +18,7 @@ public:
     std::vector<int> deletedRows;     // in the order deleteRow was called
     std::vector<QVariant> deletedIds; // first field of each deleted row
     int rereads = 0;
-    QString refuseMessage; // setValue throws this when not empty
+    QString refuseMessage;  // setValue throws this when not empty
     bool failReads = false; // value throws, as a table with a read error would
 
     MemoryLink(QStringList fieldNames, std::vector<FieldType> fieldTypes)

@@ -9,7 +9,9 @@
 Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
-int sum(const std::vector<int>& v) { return std::accumulate(v.begin(), v.end(), 0); }
+int sum(const std::vector<int>& v) {
+    return std::accumulate(v.begin(), v.end(), 0);
+}
 } // namespace
 
 class TestFitting : public QObject {
@@ -31,15 +33,15 @@ private slots:
         QTest::newRow("spare pixels to largest remainders")
             << std::vector<int>{1, 1, 1} << 100 << std::vector<int>{34, 33, 33};
         QTest::newRow("shrinks") << std::vector<int>{200, 100} << 150 << std::vector<int>{100, 50};
-        QTest::newRow("zero widths share equally") << std::vector<int>{0, 0} << 50 << std::vector<int>{25, 25};
+        QTest::newRow("zero widths share equally")
+            << std::vector<int>{0, 0} << 50 << std::vector<int>{25, 25};
         QTest::newRow("negative widths count as zero")
             << std::vector<int>{-40, 10} << 100 << std::vector<int>{ColumnFitting::kMinWidth, 92};
         QTest::newRow("minimum width kept") << std::vector<int>{1, 1000} << 200 << std::vector<int>{8, 192};
         QTest::newRow("too narrow: all minimum") << std::vector<int>{50, 50} << 10 << std::vector<int>{8, 8};
         QTest::newRow("empty") << std::vector<int>{} << 500 << std::vector<int>{};
-        QTest::newRow("huge widths do not overflow")
-            << std::vector<int>{2000000000, 2000000000} << 2000000000
-            << std::vector<int>{1000000000, 1000000000};
+        QTest::newRow("huge widths do not overflow") << std::vector<int>{2000000000, 2000000000} << 2000000000
+                                                     << std::vector<int>{1000000000, 1000000000};
     }
     void fitsInProportion() {
         QFETCH(std::vector<int>, design);

@@ -86,7 +86,7 @@ private slots:
         e->clear();
         QTest::keyClicks(e, "ab");
         typeText(e, QStringLiteral("Жё€№"));
-        typeText(e, QStringLiteral("厂β")); // not in Windows-1251: refused
+        typeText(e, QStringLiteral("厂β"));         // not in Windows-1251: refused
         typeWhole(e, QStringLiteral("\U0001F600")); // a surrogate pair in one event
         typeWhole(e, QStringLiteral("xβ"));         // a mixed insertion is refused as a whole
         QCOMPARE(e->text(), QStringLiteral("abЖё€№"));

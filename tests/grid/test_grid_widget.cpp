@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QMouseEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QSignalSpy>
 
 #include <numeric>
@@ -206,8 +206,9 @@ private slots:
         const int y = h->height() / 2;
         QTest::mousePress(h->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
         for (int dx = 5; dx <= 60; dx += 5) {
-            QMouseEvent move(QEvent::MouseMove, QPointF(edge + dx, y), h->viewport()->mapToGlobal(QPointF(edge + dx, y)),
-                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(edge + dx, y),
+                             h->viewport()->mapToGlobal(QPointF(edge + dx, y)), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             QApplication::sendEvent(h->viewport(), &move);
         }
         QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, QPoint(edge + 60, y));
@@ -315,10 +316,11 @@ private slots:
 
         // Two sorted columns in a text: with noMultiTitleStates only the first stays marked.
         QString two = text;
-        two.replace(QStringLiteral("FieldName = 'N'\r\n      Width = 35\r\n      Alignment = taRightJustify\r\n"
-                                   "      Color = clDefault\r\n      SortState = tsSortedNone"),
-                    QStringLiteral("FieldName = 'N'\r\n      Width = 35\r\n      Alignment = taRightJustify\r\n"
-                                   "      Color = clDefault\r\n      SortState = tsSortedUp"));
+        two.replace(
+            QStringLiteral("FieldName = 'N'\r\n      Width = 35\r\n      Alignment = taRightJustify\r\n"
+                           "      Color = clDefault\r\n      SortState = tsSortedNone"),
+            QStringLiteral("FieldName = 'N'\r\n      Width = 35\r\n      Alignment = taRightJustify\r\n"
+                           "      Color = clDefault\r\n      SortState = tsSortedUp"));
         QVERIFY(two != text);
         GridFixture c;
         c.grid->applyLayoutText(two);

@@ -64,7 +64,9 @@ void compareStored(const GridColumn& a, const GridColumn& b) {
     }
 }
 
-QString validText() { return ColumnLayoutText::write(sampleColumns()); }
+QString validText() {
+    return ColumnLayoutText::write(sampleColumns());
+}
 
 } // namespace
 
@@ -99,7 +101,8 @@ private slots:
                                                 "    end>\r\n"
                                                 "end\r\n");
         QCOMPARE(ColumnLayoutText::write(two), expected);
-        QCOMPARE(ColumnLayoutText::write({}), QStringLiteral("object TUniDataStorage\r\n  Data = <>\r\nend\r\n"));
+        QCOMPARE(ColumnLayoutText::write({}),
+                 QStringLiteral("object TUniDataStorage\r\n  Data = <>\r\nend\r\n"));
     }
 
     void roundTripsTheStoredProperties() {
@@ -126,11 +129,12 @@ private slots:
     }
 
     void matchesByFieldNameAndReordersMatchedColumns() {
-        const QString text = QStringLiteral("object TUniDataStorage\n  Data = <\n"
-                                            "    item\n      FieldName = 'comment'\n      Width = 11\n    end\n"
-                                            "    item\n      FieldName = 'NOSUCH'\n      Width = 12\n    end\n"
-                                            "    item\n      FieldName = 'N'\n      Width = 13\n    end\n"
-                                            "    item\n      FieldName = 'N'\n      Width = 14\n    end>\nend\n");
+        const QString text =
+            QStringLiteral("object TUniDataStorage\n  Data = <\n"
+                           "    item\n      FieldName = 'comment'\n      Width = 11\n    end\n"
+                           "    item\n      FieldName = 'NOSUCH'\n      Width = 12\n    end\n"
+                           "    item\n      FieldName = 'N'\n      Width = 13\n    end\n"
+                           "    item\n      FieldName = 'N'\n      Width = 14\n    end>\nend\n");
         auto cols = freshColumns();
         QCOMPARE(ColumnLayoutText::apply(ColumnLayoutText::read(text), cols), 2);
         // COMMENT and N swap places; DATE, A, A_SR keep theirs.
@@ -179,8 +183,10 @@ private slots:
         QTest::newRow("character code too big") << "Font.Name = #99999999999";
         QTest::newRow("character code surrogate") << "Font.Name = #55296";
         QTest::newRow("character code zero") << "Font.Name = 'a'#0'b'";
-        QTest::newRow("raw NUL in a string") << QStringLiteral("Font.Name = 'a") + QChar(0) + QStringLiteral("b'");
-        QTest::newRow("lone surrogate in a string") << QStringLiteral("Font.Name = 'a") + QChar(0xD800) + u'\'';
+        QTest::newRow("raw NUL in a string")
+            << QStringLiteral("Font.Name = 'a") + QChar(0) + QStringLiteral("b'");
+        QTest::newRow("lone surrogate in a string")
+            << QStringLiteral("Font.Name = 'a") + QChar(0xD800) + u'\'';
         QTest::newRow("no equals sign") << "Width 40";
         QTest::newRow("binary junk") << QString::fromLatin1("\x01\x02=\xff\xfe");
     }
@@ -201,8 +207,8 @@ private slots:
 
     void dropsItemsWithoutFieldNameOrEnd() {
         const QString text = "object TUniDataStorage\n Data = <\n"
-                             " item\n Width = 5\n end\n"            // no field name
-                             " item\n FieldName = ''\n end\n"       // empty field name
+                             " item\n Width = 5\n end\n"             // no field name
+                             " item\n FieldName = ''\n end\n"        // empty field name
                              " item\n FieldName = 'A'\n Width = 6\n" // lost its end
                              " item\n FieldName = 'N'\n Width = 7\n end\n"
                              " item\n FieldName = 'DATE'\n Width = 8\n"; // cut off

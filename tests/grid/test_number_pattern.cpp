@@ -21,7 +21,8 @@ private slots:
         QTest::newRow("s pattern pads both sides") << "00.000" << 5.5 << dot << "05.500";
         QTest::newRow("avf pattern") << "000.0" << 12.5 << dot << "012.5";
         QTest::newRow("rms of 2.0") << "00.000" << 2.0 * std::sqrt(2.0) / 2 << dot << "01.414";
-        QTest::newRow("rms of 2.0, comma locale") << "00.000" << 2.0 * std::sqrt(2.0) / 2 << comma << "01,414";
+        QTest::newRow("rms of 2.0, comma locale")
+            << "00.000" << 2.0 * std::sqrt(2.0) / 2 << comma << "01,414";
         QTest::newRow("half rounds up") << "00.000" << 0.0005 << dot << "00.001";
         QTest::newRow("just below half rounds down") << "00.000" << 0.00049 << dot << "00.000";
         QTest::newRow("carry into integer digits") << "00.000" << 1.9996 << dot << "02.000";

@@ -21,17 +21,28 @@ private slots:
         QTest::addColumn<bool>("noMulti");
         QTest::addColumn<QString>("states");  // after the last click
         QTest::addColumn<QString>("reports"); // 1 per click that changed the clicked column
-        QTest::newRow("first click sorts up") << "1" << true << "nun" << "1";
-        QTest::newRow("up then down then up again") << "1 1 1" << true << "nun" << "111";
-        QTest::newRow("second click is down") << "1 1" << true << "ndn" << "11";
-        QTest::newRow("other column resets the first") << "1 1 2" << true << "nnu" << "111";
-        QTest::newRow("ctrl on sorted column clears it") << "1 ^1" << true << "nnn" << "11";
-        QTest::newRow("ctrl on unsorted column changes nothing") << "1 ^2" << true << "nun" << "10";
-        QTest::newRow("ctrl leaves the other columns") << "0 ^2" << true << "unn" << "10";
-        QTest::newRow("after ctrl the next click is up") << "1 1 ^1 1" << true << "nun" << "1111";
-        QTest::newRow("multi states kept without the option") << "0 1 1" << false << "udn" << "111";
-        QTest::newRow("out of range column") << "7" << true << "nnn" << "0";
-        QTest::newRow("negative column") << "-1" << true << "nnn" << "0";
+        QTest::newRow("first click sorts up") << "1" << true << "nun"
+                                              << "1";
+        QTest::newRow("up then down then up again") << "1 1 1" << true << "nun"
+                                                    << "111";
+        QTest::newRow("second click is down") << "1 1" << true << "ndn"
+                                              << "11";
+        QTest::newRow("other column resets the first") << "1 1 2" << true << "nnu"
+                                                       << "111";
+        QTest::newRow("ctrl on sorted column clears it") << "1 ^1" << true << "nnn"
+                                                         << "11";
+        QTest::newRow("ctrl on unsorted column changes nothing") << "1 ^2" << true << "nun"
+                                                                 << "10";
+        QTest::newRow("ctrl leaves the other columns") << "0 ^2" << true << "unn"
+                                                       << "10";
+        QTest::newRow("after ctrl the next click is up") << "1 1 ^1 1" << true << "nun"
+                                                         << "1111";
+        QTest::newRow("multi states kept without the option") << "0 1 1" << false << "udn"
+                                                              << "111";
+        QTest::newRow("out of range column") << "7" << true << "nnn"
+                                             << "0";
+        QTest::newRow("negative column") << "-1" << true << "nnn"
+                                         << "0";
     }
     void followsTheClickRule() {
         QFETCH(QString, clicks);

@@ -45,7 +45,9 @@ public:
             ::close(m_master);
         m_master = -1;
     }
-    void send(const QByteArray& data) { [[maybe_unused]] auto n = ::write(m_master, data.constData(), data.size()); }
+    void send(const QByteArray& data) {
+        [[maybe_unused]] auto n = ::write(m_master, data.constData(), data.size());
+    }
     QByteArray take() {
         QByteArray all;
         char buf[512];

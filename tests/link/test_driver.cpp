@@ -433,7 +433,9 @@ void DriverTest::packetModeSplitsAndTimesOut() {
     d.setPacketTimeout(100);
     d.setPacketMode(static_cast<TPacketMode>(mode));
     QList<QByteArray> packets;
-    d.OnReceivePacket = [&](TCommPortDriver*, const char* data, uint32_t size) { packets.append(QByteArray(data, size)); };
+    d.OnReceivePacket = [&](TCommPortDriver*, const char* data, uint32_t size) {
+        packets.append(QByteArray(data, size));
+    };
     bool rawCalled = false;
     d.OnReceiveData = [&](TCommPortDriver*, const char*, uint32_t) { rawCalled = true; };
     QVERIFY(d.OpenPort());
