@@ -64,6 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::fail("create did not keep every record");
         if (table.physicalCount() != rows)
             fuzz::fail("the new table does not hold every record");
+        // A last row without a real calendar date (31.11 from a damaged memory) is refused as the
+        // reference of an append, and the refusal must leave the table as it was.
+        try {
+            importer.checkAppend();
+        } catch (const KvError&) {
+            if (table.physicalCount() != rows)
+                fuzz::fail("a refused append changed the table");
+            return 0;
+        }
         const image::ImportResult appended = importer.append(imported);
         if (appended.added + appended.dropped != rows)
             fuzz::fail("append lost track of records");
