@@ -39,6 +39,14 @@ void DbfTable::Impl::rebuild() {
         // A filter on a field this table lacks lets nothing through.
         nothing = filterField < 0;
     }
+    int textField = -1;
+    if (filterOn && !textFilterText.isEmpty()) {
+        for (size_t i = 0; i < layout.fields.size(); ++i)
+            if (layout.fields[i].name.compare(textFilterField, Qt::CaseInsensitive) == 0 &&
+                layout.fields[i].type == 'C')
+                textField = int(i);
+        nothing = nothing || textField < 0;
+    }
     if (!nothing) {
         const int offset = filterField >= 0 ? layout.offsets[size_t(filterField)] : 0;
         const int width = filterField >= 0 ? layout.fields[size_t(filterField)].length : 0;
@@ -47,7 +55,10 @@ void DbfTable::Impl::rebuild() {
             if (rec[0] == kDeletedMark)
                 return false;
             double v;
-            return filterField < 0 || (numericValue(rec + offset, width, v) && v == filterNumber);
+            if (filterField >= 0 && !(numericValue(rec + offset, width, v) && v == filterNumber))
+                return false;
+            return textField < 0 ||
+                   fieldValue(rec, textField).toString().contains(textFilterText, Qt::CaseInsensitive);
         };
         const IndexDef* def = selectedIndex();
         if (def && def == tagDef()) {

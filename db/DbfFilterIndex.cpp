@@ -77,6 +77,18 @@ bool DbfTable::filtered() const {
     return d->filterOn;
 }
 
+void DbfTable::setTextFilter(const QString& field, const QString& text) {
+    if (d->filterOn)
+        post();
+    d->textFilterField = field;
+    d->textFilterText = text;
+    d->dirty = true;
+}
+
+QString DbfTable::textFilter() const {
+    return d->textFilterText;
+}
+
 const IndexDef* DbfTable::Impl::tagDef() const {
     for (const IndexDef& def : indexes)
         if (def.name.compare(mdx::kTagName, Qt::CaseInsensitive) == 0)

@@ -158,6 +158,11 @@ public:
     QString filter() const;
     void setFiltered(bool on); // throws on an expression it cannot parse
     bool filtered() const;
+    // A second condition beside the filter, applied while filtering is on: the text field's
+    // value contains text, letter case ignored. An empty text lets every row through; a field
+    // the table lacks lets nothing through. Like the filter it belongs to the object.
+    void setTextFilter(const QString& field, const QString& text);
+    QString textFilter() const;
 
     // --- indexes ---
     // Text keys order by Windows-1251 byte value; numbers by value, a blank field as zero.

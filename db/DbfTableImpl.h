@@ -20,6 +20,8 @@ struct DbfTable::Impl {
     // Settings of the object: they survive close() and open().
     QString filterText;
     bool filterOn = false;
+    QString textFilterField;
+    QString textFilterText;
     QString indexName;
 
     // The open table.

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "db/DbfTable.h"
+#include "db/MeasurementSchema.h"
 #include "db/MeasurementTable.h"
 #include "db/views/LayoutStore.h"
 #include "db/views/ViewColumns.h"
@@ -12,6 +13,7 @@
 #include "ui/UiLog.h"
 
 #include <QLayout>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -53,6 +55,12 @@ ModeViews::ModeViews(DbfTable& table, QWidget* parent) : QObject(parent), m_tabl
         *grids[page] = grid;
     }
     PageControl1->setCurrentIndex(0);
+
+    NoteFilter = new QLineEdit(parent);
+    NoteFilter->setObjectName(QStringLiteral("NoteFilter"));
+    NoteFilter->setPlaceholderText(QStringLiteral("Точка или примечание"));
+    NoteFilter->setToolTip(QStringLiteral("Показать только записи, в примечании которых есть этот текст (Ctrl+F)"));
+    NoteFilter->setClearButtonEnabled(true);
 }
 
 ModeViews::~ModeViews() {
@@ -112,6 +120,17 @@ void ModeViews::tab_filter(int mode) {
     m_table.setFilter(MeasurementTable::modeFilter(mode));
     m_table.setFiltered(true);
     m_link.reread();
+}
+
+void ModeViews::setNoteFilter(const QString& text) {
+    m_table.setTextFilter(MeasurementSchema::name(MeasurementSchema::Field::COMMENT), text);
+    if (m_table.isOpen())
+        m_link.reread();
+}
+
+void ModeViews::focusNoteFilter() {
+    NoteFilter->setFocus(Qt::ShortcutFocusReason);
+    NoteFilter->selectAll();
 }
 
 void ModeViews::reset_sort(DBGridPro& g, DbfTable& table, const QString& indexName) {

@@ -9,6 +9,7 @@ class DBGridPro;
 class DbfTable;
 class LayoutStore;
 class QColor;
+class QLineEdit;
 class QMenu;
 class QTabWidget;
 class QWidget;
@@ -30,6 +31,8 @@ public:
     DBGridPro* DBGridPro1;
     DBGridPro* DBGridPro2;
     DBGridPro* DBGridPro3;
+    // "Точка или примечание": the views show only rows whose note contains its text.
+    QLineEdit* NoteFilter;
 
     DbfDataLink& dataLink() { return m_link; }
     DbfTable& table() const { return m_table; }
@@ -45,6 +48,10 @@ public:
     void setUpColumns();
 
     void tab_filter(int mode);
+    // The note condition beside the mode filter: kept by page switches, imports and reopening
+    // until it is cleared.
+    void setNoteFilter(const QString& text);
+    void focusNoteFilter();
     // Clears the sort marks of grid; with the table open drops the selection of an index and
     // deletes the named one. Failures of the table are ignored.
     void reset_sort(DBGridPro& grid, DbfTable& table, const QString& indexName);

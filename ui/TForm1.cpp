@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -73,6 +74,7 @@ TForm1::TForm1(Collaborators collaborators, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     m_views = new ModeViews(Dbf1, m_area);
     PageControl1 = m_views->PageControl1;
+    layout->addWidget(m_views->NoteFilter);
     layout->addWidget(PageControl1);
     setCentralWidget(m_area);
 
@@ -95,6 +97,16 @@ TForm1::TForm1(Collaborators collaborators, QWidget* parent)
         connect(g, &DBGridPro::editRefused, this, [this](int) { refuseReadOnly(); });
         g->setErrorHandler([this](const QString& message) { command::showError(this, message); });
     }
+    connect(m_views->NoteFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { dispatch([this, text] { m_views->setNoteFilter(text); }); });
+    auto* findNote = new QAction(this);
+    findNote->setObjectName(QStringLiteral("FindNote"));
+    findNote->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(findNote, &QAction::triggered, this, [this] {
+        if (m_views->NoteFilter->isVisible())
+            m_views->focusNoteFilter();
+    });
+    addAction(findNote);
     connect(&m_session, &TableSession::opened, this, [this] {
         followReadOnly();
         m_views->dataLink().reset();
@@ -130,6 +142,7 @@ void TForm1::FormCreate() {
     m_area->setAutoFillBackground(true);
 
     PageControl1->hide();
+    m_views->NoteFilter->hide();
 
     const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("itp.hlp"));
     if (QFile::exists(help))
@@ -301,6 +314,7 @@ void TForm1::tableCommandsEnabled(bool on) {
 
 void TForm1::en_but() {
     PageControl1->show();
+    m_views->NoteFilter->show();
     tableCommandsEnabled(true);
     // The shown page's handler runs when the views appear, as it does when the user turns to it.
     tab_filter(activePage());
@@ -308,6 +322,7 @@ void TForm1::en_but() {
 
 void TForm1::dis_but() {
     PageControl1->hide();
+    m_views->NoteFilter->hide();
     tableCommandsEnabled(false);
     if (m_chart)
         m_chart->hide();
