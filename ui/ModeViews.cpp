@@ -59,7 +59,8 @@ ModeViews::ModeViews(DbfTable& table, QWidget* parent) : QObject(parent), m_tabl
     NoteFilter = new QLineEdit(parent);
     NoteFilter->setObjectName(QStringLiteral("NoteFilter"));
     NoteFilter->setPlaceholderText(QStringLiteral("Точка или примечание"));
-    NoteFilter->setToolTip(QStringLiteral("Показать только записи, в примечании которых есть этот текст (Ctrl+F)"));
+    NoteFilter->setToolTip(
+        QStringLiteral("Показать только записи, в примечании которых есть этот текст (Ctrl+F)"));
     NoteFilter->setClearButtonEnabled(true);
 }
 

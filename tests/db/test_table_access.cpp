@@ -311,6 +311,36 @@ private slots:
         QCOMPARE(t.position(), moved);
     }
 
+    void noteConditionBesideTheModeFilter_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("rows");
+        // COMMENT: 1 б, 2 a, 3 Я, 4 b, 5 -, 6 ё, 7 A, 8 б; modes 0 1 0 1 0 1 0 1.
+        QTest::newRow("Cyrillic, letter case ignored") << 0 << "Б" << QList<int>{1};
+        QTest::newRow("the other mode") << 1 << "Б" << QList<int>{8};
+        QTest::newRow("Latin, letter case ignored") << 0 << "a" << QList<int>{7};
+        QTest::newRow("empty text lets every row through") << 1 << "" << QList<int>{2, 4, 6, 8};
+        QTest::newRow("no row holds it") << 0 << "цех" << QList<int>{};
+    }
+    void noteConditionBesideTheModeFilter() {
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, rows);
+        const QString p = path(QStringLiteral("notes.dbf"));
+        writeKeyTable(p);
+        DbfTable t;
+        t.setTextFilter(QStringLiteral("COMMENT"), text);
+        t.open(p);
+        // Without filtering the note condition is not applied.
+        QCOMPARE(recNos(t).size(), qsizetype(keyRows.size()));
+        t.setFilter(QStringLiteral("MODE=%1").arg(mode));
+        t.setFiltered(true);
+        QCOMPARE(recNos(t), rows);
+        // The condition belongs to the object: it outlives close and open.
+        t.close();
+        t.open(p);
+        QCOMPARE(recNos(t), rows);
+    }
     void equalKeysKeepPhysicalOrder_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("descending");
