@@ -20,8 +20,8 @@ measurement = ('N N(4,0); DATE C(10); TIME C(8); MODE N(4,0); A N(18,9); A_SR N(
 catalogue = ('NAME C(50); CLASS C(8); A_B N(8,3); B_C N(8,3); C_D N(8,3); BASE N(8,3); ALERT N(8,3); '
              'DANGER N(8,3); DAYS N(4,0)')
 
-def table(path, spec, rows):
-    t = dbf.Table(path, spec, codepage='cp1251', dbf_type='db3')
+def table(path, fields, rows):
+    t = dbf.Table(path, fields, codepage='cp1251', dbf_type='db3')
     t.open(dbf.READ_WRITE)
     for r in rows:
         t.append(r)
